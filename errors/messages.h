@@ -1,0 +1,47 @@
+#pragma once
+// The component layer's fixed message texts, in one place. Placeholders are
+// filled with dac::Format ("%s" a text, "%d" a decimal integer). Texts are
+// copied character for character into exception messages; do not reword them.
+
+namespace dac {
+
+// Joining and component descriptions.
+inline constexpr const char* SErrorSeparator = ". ";
+inline constexpr const char* SComponentIs = "Component is %s";
+inline constexpr const char* SOwnedBy = "owned by %s";
+inline constexpr const char* SOwnerJoin = ", ";
+inline constexpr const char* SCannotNameComponent = "Cannot name the component";
+inline constexpr const char* STableNameIs = "Table name is %s";
+inline constexpr const char* SSessionNameIs = "Session name is %s";
+inline constexpr const char* SServerNameIs = "Server name is %s";
+inline constexpr const char* SDatabaseNameIs = "Database name is %s";
+// Begins with the full stop and ends with a blank: it follows the status text
+// directly.
+inline constexpr const char* SAliasNameIs = ". Alias name: ";
+// A component name placed before a raised message.
+inline constexpr const char* SComponentMessage = "%s: %s";
+
+// Fallback texts for statuses without a text of their own.
+inline constexpr const char* SPvSqlError = "P.SQL error %d";
+inline constexpr const char* SDbNamesApiError = "DB names API error %d";
+inline constexpr const char* SDtiError = "DTI error %d";
+
+// Error entries of an engine exception.
+inline constexpr const char* SListIndexError = "List index (%d) out of bounds";
+
+// Dataset and database messages.
+inline constexpr const char* SErrorCreatingCursorHandle = "Error creating cursor handle";
+inline constexpr const char* SDatabaseClosed = "Cannot perform this operation on a closed database";
+
+// Diagnostic trace.
+inline constexpr const char* STraceClose = "</diag>";
+// Exactly 46 characters: "<!--", twenty " -" pairs and two blanks. The
+// separator number and " -->" follow.
+inline constexpr const char* STraceSeparator = "<!-- - - - - - - - - - - - - - - - - - - - -  ";
+inline constexpr const char* STraceSeparatorEnd = " -->";
+inline constexpr const char* STimingNotSupported = "<timing supported=\"false\"/>";
+inline constexpr const char* STraceFileNotOpen = "Trace file is not open";
+inline constexpr const char* STraceWriteFailed = "Cannot write to the trace file";
+inline constexpr const char* STraceOpenFailed = "Cannot open the trace file %s";
+
+}  // namespace dac
