@@ -74,12 +74,18 @@ std::string FormatFloating(const FormatArg& arg, const Spec& spec, std::string_v
       return buf;
     case 'n': {
       std::snprintf(buf, sizeof buf, "%.*f", spec.precision < 0 ? 2 : spec.precision, value);
-      std::string s = buf;
+      // Group the integer digits in threes: "1234567.50" -> "1,234,567.50".
+      std::string_view s = buf;
       size_t dot = s.find('.');
-      size_t end = dot == std::string::npos ? s.size() : dot;
+      size_t end = dot == std::string_view::npos ? s.size() : dot;
       size_t start = (!s.empty() && s[0] == '-') ? 1 : 0;
-      for (size_t pos = end; pos > start + 3; pos -= 3) s.insert(pos - 3, ",");
-      return s;
+      std::string grouped(s.substr(0, start));
+      for (size_t i = start; i < end; ++i) {
+        if (i > start && (end - i) % 3 == 0) grouped += ',';
+        grouped += s[i];
+      }
+      grouped += s.substr(end);
+      return grouped;
     }
     default:  // 'g'
       std::snprintf(buf, sizeof buf, "%.*G", spec.precision < 0 ? 15 : spec.precision, value);

@@ -53,3 +53,15 @@ TEST(Exceptions, CloneAndRaiseKeepTheDynamicType) {
 
 }  // namespace
 }  // namespace dac
+
+namespace dac {
+namespace {
+
+TEST(Format, NumberPlaceholderGroupsThousands) {
+  EXPECT_EQ(Format("%n", 1234567.5), "1,234,567.50");
+  EXPECT_EQ(Format("%.0n", -1234.0), "-1,234");
+  EXPECT_EQ(Format("%.1n", 999.0), "999.0");
+}
+
+}  // namespace
+}  // namespace dac
