@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3
   libcli11-dev nlohmann-json3-dev
+  qt6-base-dev unixodbc-dev
 )
 
 missing=()

@@ -1,0 +1,63 @@
+#include "platform/desktop/application.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "platform/desktop/event_loop.h"
+#include "platform/desktop/service_slot.h"
+
+namespace dac {
+
+namespace {
+
+TServiceSlot<IExceptionDisplay, TStdErrExceptionDisplay>& Slot() {
+  static TServiceSlot<IExceptionDisplay, TStdErrExceptionDisplay> slot;
+  return slot;
+}
+
+}  // namespace
+
+void TStdErrExceptionDisplay::ShowException(const std::string& Message) {
+  std::fprintf(stderr, "%s\n", Message.c_str());
+  std::fflush(stderr);
+}
+
+void TApplication::HandleException(TObject* Sender) {
+  std::exception_ptr current = std::current_exception();
+  if (!current) return;
+  std::unique_ptr<Exception> failure;
+  try {
+    std::rethrow_exception(current);
+  } catch (const EAbort&) {
+    return;
+  } catch (const Exception& e) {
+    failure = e.Clone();
+  } catch (const std::exception& e) {
+    failure = std::make_unique<Exception>(e.what());
+  } catch (...) {
+    failure = std::make_unique<Exception>("Unknown exception");
+  }
+  ++FHandledExceptionCount;
+  FLastExceptionMessage = failure->Message();
+  if (FOnException) {
+    TExceptionEvent handler = FOnException;
+    handler(Sender, *failure);
+  } else {
+    ShowException(*failure);
+  }
+}
+
+void TApplication::ShowException(const Exception& E) { Slot().Current().ShowException(E.Message()); }
+
+void TApplication::ProcessMessages() { EventLoop().ProcessMessages(); }
+
+TApplication* Application() {
+  static TFreePtr<TApplication> application(Create<TApplication>(nullptr));
+  return application.get();
+}
+
+std::unique_ptr<IExceptionDisplay> SetExceptionDisplay(std::unique_ptr<IExceptionDisplay> Display) {
+  return Slot().Install(std::move(Display));
+}
+
+}  // namespace dac
