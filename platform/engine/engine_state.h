@@ -1,0 +1,242 @@
+// Process-wide state of the engine: handle tables, sessions, stores,
+// database handles, table cursors and catalog result cursors. Every API call
+// holds the engine lock for its duration.
+#pragma once
+
+#include <mutex>
+#include <optional>
+
+#include "platform/engine/engine_core.h"
+
+namespace drmengine {
+
+struct Session;
+struct Store;
+struct Cursor;
+
+// One database file as this process sees it, shared by every session.
+struct SharedFile {
+  std::string file;
+  uint64_t version = 1;  // bumped by every committed or pending write in this process
+  std::map<std::pair<int64_t, int64_t>, uint32_t> recordLocks;  // (table, bm) -> cursor
+  struct TableUse {
+    int handles = 0;
+    uint32_t exclusiveCursor = 0;
+  };
+  std::map<int64_t, TableUse> tableUse;
+  std::set<Cursor*> cursors;
+  int stores = 0;
+};
+
+// One SQLite connection: a session's view of one database file.
+struct Store {
+  std::string file;      // storage file
+  std::string location;  // as resolved, for messages
+  sqlite3* db = nullptr;
+  int lockFd = -1;
+  int refs = 0;          // database handles using it
+  bool exclusive = false;
+  bool readOnly = false;
+  SharedFile* shared = nullptr;
+  Session* session = nullptr;
+  int txnDepth = 0;  // levels begun on this connection
+  struct DdlEntry {
+    int depth;
+    std::string sql;
+  };
+  std::vector<DdlEntry> ddlLog;
+};
+
+struct DbHandle {
+  uint32_t handle = 0;
+  Session* session = nullptr;
+  Store* store = nullptr;
+  bool secured = false;
+};
+
+struct Session {
+  uint32_t handle = 0;
+  std::map<std::string, Store*> stores;  // by storage file
+  std::vector<std::string> savepoints;   // open transaction levels
+  int32_t lastStatus = 0;
+  std::string lastText;
+};
+
+// Key part of a filter-key slot.
+struct KeyPart {
+  uint32_t columnId = 0;
+  Val value;
+  uint32_t flags = 0;
+};
+
+struct Term {
+  uint8_t kind = 0;
+  uint32_t columnId = 0;
+  uint8_t joint = 0;
+  uint8_t code = 0;
+  uint32_t compColumnId = 0;
+  std::string constBytes;
+  bool constNull = true;
+};
+
+struct OrderSeg {
+  int colIndex = -1;  // -1: the bookmark
+  bool desc = false;
+  bool nocase = false;
+};
+
+struct Pending {
+  bool isNew = false;
+  int64_t bm = 0;
+  std::vector<Val> vals;
+  std::vector<Val> orig;
+};
+
+struct Cursor {
+  uint32_t handle = 0;
+  Session* session = nullptr;
+  DbHandle* dbh = nullptr;
+  Store* store = nullptr;
+  std::shared_ptr<TableMeta> meta;
+  int32_t mode = 0;
+  bool readOnly = false;
+  bool ownerReadOnly = false;
+  bool exclusive = false;
+  bool securedFlag = false;
+  int indexPos = -1;  // position in meta->indexes, -1 none
+  std::vector<OrderSeg> order;
+  std::string selectSql, orderFwd, orderBwd;  // cached SQL pieces, empty: rebuild
+
+  // Position.
+  enum State { BeforeFirst, OnRecord, Gap } state = BeforeFirst;
+  int64_t bm = 0;
+  std::vector<Val> key;  // values of `order` (without the trailing bookmark)
+
+  // Scan statement standing on the current row.
+  sqlite3_stmt* live = nullptr;
+  int liveDir = 0;
+  uint64_t liveVersion = 0;
+  bool rowFromLive = false;
+  std::vector<Val> rowCache;  // columns of the current row when not live
+  bool rowCacheValid = false;
+  uint64_t rowCacheVersion = 0;
+
+  // Selection.
+  std::map<int32_t, std::pair<int32_t, std::vector<Term>>> filters;  // tag -> (mode, terms)
+  int32_t nextTag = 1;
+  std::vector<KeyPart> slots[5];
+  bool rangeActive = false;
+  std::vector<KeyPart> rangeStart, rangeEnd;
+  bool visDirty = true;
+  std::string vis;
+  std::vector<Val> visBinds;
+  std::map<std::string, sqlite3_stmt*> stmts;
+
+  // Update cycle.
+  std::optional<Pending> pending;
+  bool newView = false;
+  bool forcedView = false;
+
+  // Direct record-manager info.
+  std::string rmKey;
+  std::vector<DRM_FilterStruct> rmFilter;
+  std::vector<std::string> rmFilterConsts;
+
+  std::string scratch;
+  Val scratchVal;
+};
+
+// Rows of a catalog answer, walked like a table.
+struct ResultCursor {
+  uint32_t handle = 0;
+  Session* session = nullptr;
+  uint32_t dbHandle = 0;
+  std::vector<uint8_t> widths;  // 0 text, 2 or 4 bytes for numbers
+  std::vector<std::vector<Val>> rows;
+  long pos = -1;
+};
+
+struct Engine {
+  std::recursive_mutex lock;
+  uint32_t nextHandle = 1;
+  std::map<uint32_t, std::unique_ptr<Session>> sessions;
+  std::map<uint32_t, std::unique_ptr<DbHandle>> databases;
+  std::map<uint32_t, std::unique_ptr<Cursor>> cursors;
+  std::map<uint32_t, std::unique_ptr<ResultCursor>> results;
+  std::map<std::string, std::unique_ptr<SharedFile>> files;
+  int32_t noSessionStatus = 0;
+  std::string noSessionText;
+
+  uint32_t NewHandle() { return nextHandle++; }
+  uint32_t lastSessionHandle = 0;
+  Session* lastSession = nullptr;
+  Session* FindSession(uint32_t h) {
+    if (h && h == lastSessionHandle) return lastSession;
+    auto it = sessions.find(h);
+    if (it == sessions.end()) return nullptr;
+    lastSessionHandle = h;
+    lastSession = it->second.get();
+    return lastSession;
+  }
+  void ForgetSession(uint32_t h) {
+    if (h == lastSessionHandle) lastSessionHandle = 0, lastSession = nullptr;
+    sessions.erase(h);
+  }
+  DbHandle* FindDb(uint32_t h) {
+    auto it = databases.find(h);
+    return it == databases.end() ? nullptr : it->second.get();
+  }
+  // The last cursor found: moves and reads name the same handle many times
+  // in a row.
+  uint32_t lastCursorHandle = 0;
+  Cursor* lastCursor = nullptr;
+  Cursor* FindCursor(uint32_t h) {
+    if (h && h == lastCursorHandle) return lastCursor;
+    auto it = cursors.find(h);
+    if (it == cursors.end()) return nullptr;
+    lastCursorHandle = h;
+    lastCursor = it->second.get();
+    return lastCursor;
+  }
+  void ForgetCursor(uint32_t h) {
+    if (h == lastCursorHandle) lastCursorHandle = 0, lastCursor = nullptr;
+    cursors.erase(h);
+  }
+  ResultCursor* FindResult(uint32_t h) {
+    auto it = results.find(h);
+    return it == results.end() ? nullptr : it->second.get();
+  }
+};
+
+Engine& TheEngine();
+
+// Records the failure as the session's last one and returns the status.
+int32_t Fail(Session* s, int32_t status, std::string text);
+// Maps an SQLite failure to a status and records it.
+int32_t FailSql(Session* s, Store* st, int rc, const std::string& context, bool recordLevel = false);
+
+// SQL helpers.
+std::string QuoteLiteral(const std::string& s);
+int Exec(Store* st, const std::string& sql);
+// Executes a data-definition statement; inside a transaction it is logged
+// so that it can be replayed after a rollback.
+int ExecDdl(Store* st, const std::string& sql);
+sqlite3_stmt* Prepare(Store* st, const std::string& sql, int* rc = nullptr);
+
+// Metadata.
+int32_t LoadTableMeta(Session* s, Store* st, const std::string& name,
+                      std::shared_ptr<TableMeta>& out);
+int32_t LoadTableMetaById(Store* st, int64_t id, std::shared_ptr<TableMeta>& out);
+// After data definition on a table, every cursor of this process on it
+// rereads its metadata.
+void RefreshCursorsOf(SharedFile* sf, int64_t tableId);
+
+// Cursor operations shared by the API files.
+void CursorResetStatements(Cursor* c);
+void StopReaders(Store* st);
+void CursorSetOrder(Cursor* c, int indexPos);
+void CursorReleaseLock(Cursor* c);
+void CloseCursor(Engine& e, Cursor* c);
+bool IsValidName(const std::string& n);
+
+}  // namespace drmengine

@@ -1,0 +1,302 @@
+// Where databases live: the engine's data and configuration directories
+// (XDG base directories unless overridden), the drive map for Windows-style
+// locations, and the registry of named databases shared by processes.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/engine/engine_core.h"
+
+namespace drmengine {
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+std::string HomeDir() {
+  std::string h = Env("HOME");
+  return h.empty() ? std::string("/tmp") : h;
+}
+
+bool IsDir(const std::string& p) {
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Exists(const std::string& p) {
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0;
+}
+
+void MakeDirs(const std::string& p) {
+  std::string cur;
+  std::stringstream ss(p);
+  std::string part;
+  if (!p.empty() && p[0] == '/') cur = "";
+  while (std::getline(ss, part, '/')) {
+    if (part.empty()) continue;
+    cur += "/" + part;
+    ::mkdir(cur.c_str(), 0777);
+  }
+}
+
+// A path component that does not exist exactly is looked up without regard
+// to case, since Windows-style locations name folders case-insensitively.
+std::string MatchComponentsIgnoringCase(const std::string& path) {
+  if (path.empty() || path[0] != '/' || Exists(path)) return path;
+  std::string cur;
+  std::stringstream ss(path);
+  std::string part;
+  while (std::getline(ss, part, '/')) {
+    if (part.empty()) continue;
+    std::string exact = cur + "/" + part;
+    if (!Exists(exact)) {
+      if (DIR* dir = ::opendir(cur.empty() ? "/" : cur.c_str())) {
+        while (dirent* e = ::readdir(dir)) {
+          if (strcasecmp(e->d_name, part.c_str()) == 0) {
+            exact = cur + "/" + e->d_name;
+            break;
+          }
+        }
+        ::closedir(dir);
+      }
+    }
+    cur = exact;
+  }
+  return cur.empty() ? "/" : cur;
+}
+
+std::string DriveRoot(char letter) {
+  char up = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  std::string env = Env((std::string("DAC_ENGINE_DRIVE_") + up).c_str());
+  if (!env.empty()) return env;
+  std::ifstream in(ConfigDir() + "/drives");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() > 2 && std::toupper(static_cast<unsigned char>(line[0])) == up && line[1] == '=')
+      return line.substr(2);
+  }
+  return DataDir() + "/drives/" + up;
+}
+
+}  // namespace
+
+std::string DataDir() {
+  std::string d = Env("DAC_ENGINE_DATA_DIR");
+  if (!d.empty()) return d;
+  std::string x = Env("XDG_DATA_HOME");
+  if (x.empty() || x[0] != '/') x = HomeDir() + "/.local/share";
+  return x + "/dacengine";
+}
+
+std::string ConfigDir() {
+  std::string d = Env("DAC_ENGINE_CONFIG_DIR");
+  if (!d.empty()) return d;
+  std::string x = Env("XDG_CONFIG_HOME");
+  if (x.empty() || x[0] != '/') x = HomeDir() + "/.config";
+  return x + "/dacengine";
+}
+
+int BusyWaitMs() {
+  std::string v = Env("DAC_ENGINE_BUSY_MS");
+  if (v.empty()) return 1000;
+  int ms = std::atoi(v.c_str());
+  return ms < 0 ? 0 : ms;
+}
+
+std::string MapPath(const std::string& in) {
+  std::string p = in;
+  for (char& ch : p)
+    if (ch == '\\') ch = '/';
+  std::string root;
+  if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
+    root = DriveRoot(p[0]);
+    p = p.substr(2);
+    if (p.empty() || p[0] != '/') p = "/" + p;
+    p = root + p;
+  }
+  // Collapse duplicate separators and a trailing one.
+  std::string out;
+  for (char ch : p) {
+    if (ch == '/' && !out.empty() && out.back() == '/') continue;
+    out.push_back(ch);
+  }
+  if (out.size() > 1 && out.back() == '/') out.pop_back();
+  return MatchComponentsIgnoringCase(out);
+}
+
+bool HostIsLocal(const std::string& host) {
+  if (host.empty() || strcasecmp(host.c_str(), "localhost") == 0) return true;
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return false;
+  if (strcasecmp(host.c_str(), name) == 0) return true;
+  // The computer name may be given without its domain part.
+  std::string shortName(name);
+  shortName = shortName.substr(0, shortName.find('.'));
+  return strcasecmp(host.c_str(), shortName.c_str()) == 0;
+}
+
+namespace {
+struct LookupCtx {
+  std::string name;
+  bool found = false;
+  NamedDatabase db;
+};
+int32_t Lookup(std::vector<NamedDatabase>& list, void* ctx) {
+  auto* c = static_cast<LookupCtx*>(ctx);
+  for (auto& d : list)
+    if (strcasecmp(d.name.c_str(), c->name.c_str()) == 0) {
+      c->found = true;
+      c->db = d;
+    }
+  return 0;
+}
+}  // namespace
+
+int32_t ResolveLocation(const std::string& name, std::string& path, std::string& what) {
+  if (name.empty()) {
+    what = "no database name or location was given";
+    return DRM_ERR_NO_SUCH_DATABASE;
+  }
+  bool looksLikePath = name.find('\\') != std::string::npos || name.find('/') != std::string::npos ||
+                       (name.size() >= 2 && name[1] == ':');
+  if (!looksLikePath) {
+    LookupCtx ctx;
+    ctx.name = name;
+    std::string ignored;
+    WithRegistry(false, Lookup, &ctx, ignored);
+    if (!ctx.found) {
+      what = "'" + name + "' is neither a named database nor a location";
+      return DRM_ERR_NO_SUCH_DATABASE;
+    }
+    std::string loc = ctx.db.dataPath.empty() ? ctx.db.dictPath : ctx.db.dataPath;
+    path = MapPath(loc);
+    if (!IsDir(path)) {
+      what = "the folder '" + path + "' of named database '" + ctx.db.name + "' does not exist";
+      return DRM_ERR_INVALID_PATH;
+    }
+    return 0;
+  }
+  path = MapPath(name);
+  if (!Exists(path)) {
+    what = "the location '" + name + "' (folder '" + path + "') does not exist";
+    return DRM_ERR_INVALID_PATH;
+  }
+  return 0;
+}
+
+// ---- Registry ----------------------------------------------------------------
+
+namespace {
+
+std::string HexFlags(const uint8_t* f) {
+  static const char* hex = "0123456789abcdef";
+  std::string s;
+  for (int i = 0; i < 10; ++i) {
+    s.push_back(hex[f[i] >> 4]);
+    s.push_back(hex[f[i] & 15]);
+  }
+  return s;
+}
+
+void ParseFlags(const std::string& s, uint8_t* f) {
+  for (int i = 0; i < 10 && static_cast<size_t>(2 * i + 1) < s.size(); ++i)
+    f[i] = static_cast<uint8_t>(std::stoi(s.substr(2 * i, 2), nullptr, 16));
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    size_t t = line.find('\t', start);
+    parts.push_back(line.substr(start, t == std::string::npos ? std::string::npos : t - start));
+    if (t == std::string::npos) break;
+    start = t + 1;
+  }
+  return parts;
+}
+
+}  // namespace
+
+int32_t WithRegistry(bool write, int32_t (*fn)(std::vector<NamedDatabase>&, void*), void* ctx,
+                     std::string& what) {
+  std::string dir = ConfigDir();
+  std::string file = dir + "/dbnames";
+  if (write) MakeDirs(dir);
+  int lockFd = -1;
+  if (IsDir(dir)) {
+    lockFd = ::open((dir + "/dbnames.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (lockFd < 0 && write) {
+      what = "cannot open the registry lock file in '" + dir + "': " + std::strerror(errno);
+      return DRM_DBN_REGISTRY_OPEN;
+    }
+    if (lockFd >= 0) ::flock(lockFd, write ? LOCK_EX : LOCK_SH);
+  }
+  struct Unlock {
+    int fd;
+    ~Unlock() {
+      if (fd >= 0) {
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+      }
+    }
+  } unlock{lockFd};
+
+  std::vector<NamedDatabase> list;
+  {
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.empty() || line[0] == '#') continue;
+      auto parts = SplitTabs(line);
+      if (parts.size() < 4) continue;
+      NamedDatabase d;
+      d.name = parts[0];
+      ParseFlags(parts[1], d.flags);
+      d.dictPath = parts[2];
+      d.dataPath = parts[3];
+      list.push_back(d);
+    }
+  }
+  int32_t s = fn(list, ctx);
+  if (s != 0 || !write) return s;
+
+  std::string tmp = file + ".tmp." + std::to_string(::getpid());
+  {
+    std::ofstream out(tmp, std::ios::trunc);
+    out << "# named databases: name, flags (10 bytes hex), dictionary path, data path\n";
+    for (auto& d : list)
+      out << d.name << '\t' << HexFlags(d.flags) << '\t' << d.dictPath << '\t' << d.dataPath << '\n';
+    out.flush();
+    if (!out) {
+      what = "cannot write the registry file '" + tmp + "'";
+      ::unlink(tmp.c_str());
+      return DRM_DBN_REGISTRY_IO;
+    }
+  }
+  int fd = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+  if (::rename(tmp.c_str(), file.c_str()) != 0) {
+    what = "cannot replace the registry file '" + file + "': " + std::strerror(errno);
+    ::unlink(tmp.c_str());
+    return DRM_DBN_REGISTRY_IO;
+  }
+  return 0;
+}
+
+}  // namespace drmengine

@@ -1,0 +1,587 @@
+// Conversions between the engine value formats callers exchange and the
+// values kept in storage. Stored forms are chosen so that SQLite's own
+// ordering equals the engine's ordering: integers for dates, times,
+// timestamps and decimals (scaled), text for text, blobs for bytes.
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "platform/engine/engine_core.h"
+
+namespace drmengine {
+
+bool Val::operator==(const Val& o) const {
+  if (kind != o.kind) return false;
+  switch (kind) {
+    case Null: return true;
+    case Int: return i == o.i;
+    case Real: return d == o.d || (std::isnan(d) && std::isnan(o.d));
+    default: return s == o.s;
+  }
+}
+
+void BindVal(sqlite3_stmt* st, int idx, const Val& v) {
+  switch (v.kind) {
+    case Val::Null: sqlite3_bind_null(st, idx); break;
+    case Val::Int: sqlite3_bind_int64(st, idx, v.i); break;
+    case Val::Real: sqlite3_bind_double(st, idx, v.d); break;
+    case Val::Text:
+      sqlite3_bind_text(st, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+      break;
+    case Val::Blob:
+      sqlite3_bind_blob(st, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+      break;
+  }
+}
+
+Val ColumnVal(sqlite3_stmt* st, int col) {
+  switch (sqlite3_column_type(st, col)) {
+    case SQLITE_INTEGER: return Val::MakeInt(sqlite3_column_int64(st, col));
+    case SQLITE_FLOAT: return Val::MakeReal(sqlite3_column_double(st, col));
+    case SQLITE_TEXT: {
+      auto p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+      return Val::MakeText(std::string(p, static_cast<size_t>(sqlite3_column_bytes(st, col))));
+    }
+    case SQLITE_BLOB: {
+      auto p = static_cast<const char*>(sqlite3_column_blob(st, col));
+      int n = sqlite3_column_bytes(st, col);
+      return Val::MakeBlob(n ? std::string(p, static_cast<size_t>(n)) : std::string());
+    }
+    default: return Val();
+  }
+}
+
+bool ColumnMeta::CaseFolded() const {
+  return collation.size() >= 5 && strncasecmp(collation.c_str(), "_CASE", 5) == 0 &&
+         collation.size() == 5;
+}
+
+uint32_t ColumnMeta::ReportedCbMax() const {
+  switch (Drm()) {
+    case DRM_TYPE_BOOLEAN:
+    case DRM_TYPE_INT8: return 1;
+    case DRM_TYPE_INT16: return Rm() == RM_TYPE_AUTOINC ? 4 : 2;
+    case DRM_TYPE_INT32: return 4;
+    case DRM_TYPE_CURRENCY: return 8;
+    case DRM_TYPE_FLOAT: return 4;
+    case DRM_TYPE_DOUBLE: return 8;
+    case DRM_TYPE_TIMESTAMP: return 16;
+    case DRM_TYPE_DATE:
+    case DRM_TYPE_TIME: return 6;
+    case DRM_TYPE_DECIMAL: return 38;
+    case DRM_TYPE_LONGTEXT:
+      if (Rm() == RM_TYPE_NOTE && cbMax == 0) return 32767;
+      return cbMax;
+    default: return cbMax;
+  }
+}
+
+namespace {
+
+template <typename T>
+T Load(const void* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+template <typename T>
+void Append(std::string& out, T v) {
+  out.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+// Days since 1970-01-01 of a civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+void CivilFromDays(int64_t z, int& y, unsigned& m, unsigned& d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t yy = static_cast<int64_t>(yoe) + era * 400;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = doy - (153 * mp + 2) / 5 + 1;
+  m = mp + (mp < 10 ? 3 : -9);
+  y = static_cast<int>(yy + (m <= 2));
+}
+bool ValidDate(unsigned y, unsigned m, unsigned d) {
+  static const unsigned dim[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+  unsigned lim = dim[m - 1];
+  if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) lim = 29;
+  return d <= lim;
+}
+
+const int64_t kPow10[] = {1LL,
+                          10LL,
+                          100LL,
+                          1000LL,
+                          10000LL,
+                          100000LL,
+                          1000000LL,
+                          10000000LL,
+                          100000000LL,
+                          1000000000LL,
+                          10000000000LL,
+                          100000000000LL,
+                          1000000000000LL,
+                          10000000000000LL,
+                          100000000000000LL,
+                          1000000000000000LL,
+                          10000000000000000LL,
+                          100000000000000000LL,
+                          1000000000000000000LL};
+
+int DecimalScale(const ColumnMeta& c) {
+  if (c.Rm() == RM_TYPE_CURRENCY) return 4;
+  if (c.Rm() == RM_TYPE_INTEGER) return 0;
+  return c.scale;
+}
+
+size_t FixedSize(const ColumnMeta& c) {
+  switch (c.Drm()) {
+    case DRM_TYPE_BOOLEAN:
+    case DRM_TYPE_INT8: return 1;
+    case DRM_TYPE_INT16: return c.Rm() == RM_TYPE_AUTOINC ? 4 : 2;
+    case DRM_TYPE_INT32: return 4;
+    case DRM_TYPE_CURRENCY: return 8;
+    case DRM_TYPE_FLOAT: return 4;
+    case DRM_TYPE_DOUBLE: return 8;
+    case DRM_TYPE_TIMESTAMP: return 16;
+    case DRM_TYPE_DATE:
+    case DRM_TYPE_TIME: return 6;
+    case DRM_TYPE_DECIMAL: return 38;
+    default: return 0;
+  }
+}
+
+size_t TextLen(const char* p, uint32_t len) {
+  const void* z = std::memchr(p, 0, len);
+  return z ? static_cast<size_t>(static_cast<const char*>(z) - p) : len;
+}
+
+std::string RTrimBlanks(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+// Decodes a fixed-format engine value. Shared by writes and constants.
+int32_t DecodeFixed(const ColumnMeta& c, const uint8_t* p, Val& out, std::string& what) {
+  switch (c.Drm()) {
+    case DRM_TYPE_BOOLEAN: out = Val::MakeInt(p[0]); return 0;
+    case DRM_TYPE_INT8:
+      out = Val::MakeInt(c.Rm() == RM_TYPE_UNSIGNED ? int64_t{p[0]}
+                                                    : int64_t{static_cast<int8_t>(p[0])});
+      return 0;
+    case DRM_TYPE_INT16:
+      if (c.Rm() == RM_TYPE_AUTOINC) out = Val::MakeInt(Load<int32_t>(p));
+      else if (c.Rm() == RM_TYPE_UNSIGNED) out = Val::MakeInt(Load<uint16_t>(p));
+      else out = Val::MakeInt(Load<int16_t>(p));
+      return 0;
+    case DRM_TYPE_INT32:
+      out = Val::MakeInt(c.Rm() == RM_TYPE_UNSIGNED ? int64_t{Load<uint32_t>(p)}
+                                                    : int64_t{Load<int32_t>(p)});
+      return 0;
+    case DRM_TYPE_CURRENCY: out = Val::MakeInt(Load<int64_t>(p)); return 0;
+    case DRM_TYPE_FLOAT: out = Val::MakeReal(Load<float>(p)); return 0;
+    case DRM_TYPE_DOUBLE: out = Val::MakeReal(Load<double>(p)); return 0;
+    case DRM_TYPE_TIMESTAMP: {
+      uint16_t w[6];
+      std::memcpy(w, p, sizeof w);
+      uint32_t frac = Load<uint32_t>(p + 12);
+      if (!w[0] && !w[1] && !w[2] && !w[3] && !w[4] && !w[5] && !frac) {
+        out = Val();
+        return 0;
+      }
+      if (!ValidDate(w[0], w[1], w[2]) || w[3] > 23 || w[4] > 59 || w[5] > 59 ||
+          frac >= 10000000u) {
+        what = "timestamp " + std::to_string(w[0]) + "-" + std::to_string(w[1]) + "-" +
+               std::to_string(w[2]) + " " + std::to_string(w[3]) + ":" + std::to_string(w[4]) +
+               ":" + std::to_string(w[5]) + " is not a valid moment";
+        return DRM_ERR_INVALID_DATE;
+      }
+      int64_t secs = DaysFromCivil(w[0], w[1], w[2]) * 86400 + w[3] * 3600 + w[4] * 60 + w[5];
+      out = Val::MakeInt(secs * 10000000 + frac);
+      return 0;
+    }
+    case DRM_TYPE_DATE: {
+      uint16_t w[3];
+      std::memcpy(w, p, sizeof w);
+      if (!w[0] && !w[1] && !w[2]) {
+        out = Val();
+        return 0;
+      }
+      if (!ValidDate(w[0], w[1], w[2])) {
+        what = "date " + std::to_string(w[0]) + "-" + std::to_string(w[1]) + "-" +
+               std::to_string(w[2]) + " does not exist";
+        return DRM_ERR_INVALID_DATE;
+      }
+      out = Val::MakeInt(w[0] * 10000LL + w[1] * 100 + w[2]);
+      return 0;
+    }
+    case DRM_TYPE_TIME: {
+      uint16_t w[3];
+      std::memcpy(w, p, sizeof w);
+      if (w[0] > 23 || w[1] > 59 || w[2] > 59) {
+        what = "time " + std::to_string(w[0]) + ":" + std::to_string(w[1]) + ":" +
+               std::to_string(w[2]) + " does not exist";
+        return DRM_ERR_INVALID_DATE;
+      }
+      out = Val::MakeInt(w[0] * 10000LL + w[1] * 100 + w[2]);
+      return 0;
+    }
+    case DRM_TYPE_DECIMAL: {
+      uint16_t w[19];
+      std::memcpy(w, p, sizeof w);
+      int16_t e = static_cast<int16_t>(w[1]);
+      uint16_t n = w[2];
+      bool extra = false;
+      for (int k = 7; k < 19; ++k) extra |= w[k] != 0;
+      if (w[0] != 0 || n > 4 || extra) {
+        what = "malformed decimal value (header words or unused words not zero)";
+        return DRM_ERR_INVALID_PARAMETER;
+      }
+      uint64_t u = 0;
+      for (int k = 0; k < n; ++k) u |= uint64_t{w[3 + k]} << (16 * k);
+      if (n > 0 && n < 4 && (w[2 + n] & 0x8000)) u |= ~uint64_t{0} << (16 * n);  // sign-extend
+      int64_t v = n ? static_cast<int64_t>(u) : 0;
+      int32_t shift = e + DecimalScale(c);
+      if (!IntPower10(v, shift)) {
+        what = "decimal value does not fit column '" + c.name + "'";
+        return DRM_ERR_FIELD_LENGTH;
+      }
+      if (c.Rm() == RM_TYPE_NUMERIC && c.precision > 0 && c.precision < 19) {
+        int64_t lim = kPow10[c.precision];
+        if (v >= lim || v <= -lim) {
+          what = "decimal value has more than " + std::to_string(c.precision) +
+                 " digits for column '" + c.name + "'";
+          return DRM_ERR_FIELD_LENGTH;
+        }
+      }
+      out = Val::MakeInt(v);
+      return 0;
+    }
+  }
+  what = "column '" + c.name + "' has an unknown type";
+  return DRM_ERR_INVALID_COLUMN_TYPE;
+}
+
+}  // namespace
+
+int32_t IntPower10(int64_t& v, int32_t power) {
+  if (power == 0) return 1;
+  if (power > 0) {
+    for (int32_t k = 0; k < power; ++k) {
+      if (v == 0) return 1;
+      if (v > std::numeric_limits<int64_t>::max() / 10 ||
+          v < std::numeric_limits<int64_t>::min() / 10)
+        return 0;
+      v *= 10;
+    }
+    return 1;
+  }
+  if (power < -19) {
+    v = 0;
+    return 1;
+  }
+  // Divide with rounding half away from zero, done on the magnitude.
+  int32_t p = -power;
+  bool neg = v < 0;
+  uint64_t mag = neg ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+  if (p == 19) {
+    uint64_t div = 10000000000000000000ULL;
+    mag = mag >= div / 2 + (div % 2) ? 1 : 0;
+  } else {
+    uint64_t div = static_cast<uint64_t>(kPow10[p]);
+    uint64_t q = mag / div, r = mag % div;
+    if (r * 2 >= div) ++q;
+    mag = q;
+  }
+  v = neg ? -static_cast<int64_t>(mag) : static_cast<int64_t>(mag);
+  return 1;
+}
+
+int32_t ValidateColumnType(uint32_t colTyp, uint32_t cbMax, uint16_t precision, uint16_t scale,
+                           std::string& what) {
+  uint32_t drm = colTyp & 0xFF;
+  uint32_t rm = (colTyp >> 8) & 0xFF;
+  switch (drm) {
+    case DRM_TYPE_BOOLEAN: case DRM_TYPE_INT8: case DRM_TYPE_INT16: case DRM_TYPE_INT32:
+    case DRM_TYPE_CURRENCY: case DRM_TYPE_FLOAT: case DRM_TYPE_DOUBLE: case DRM_TYPE_TIMESTAMP:
+    case DRM_TYPE_DATE: case DRM_TYPE_TIME:
+      return 0;
+    case DRM_TYPE_BINARY: case DRM_TYPE_TEXT: case DRM_TYPE_ZSTRING: case DRM_TYPE_VARBINARY:
+      if (cbMax < 1 || cbMax > 65535) {
+        what = "length " + std::to_string(cbMax) + " is outside 1 to 65535 for this type";
+        return DRM_ERR_FIELD_LENGTH;
+      }
+      return 0;
+    case DRM_TYPE_LONGBINARY: case DRM_TYPE_LONGTEXT:
+      if (cbMax > 0x7FFFFFFEu) {
+        what = "length " + std::to_string(cbMax) + " is too large for a long value";
+        return DRM_ERR_FIELD_LENGTH;
+      }
+      return 0;
+    case DRM_TYPE_DECIMAL:
+      if (rm == RM_TYPE_NUMERIC && (precision < 1 || precision > 18 || scale > precision)) {
+        what = "decimal precision " + std::to_string(precision) + " and scale " +
+               std::to_string(scale) + " are outside 1 to 18 digits";
+        return DRM_ERR_FIELD_LENGTH;
+      }
+      return 0;
+  }
+  what = "type code " + std::to_string(drm) + " (ColTyp 0x" + [&] {
+    char b[16];
+    std::snprintf(b, sizeof b, "%04X", colTyp);
+    return std::string(b);
+  }() + ") is not a known column type";
+  return DRM_ERR_INVALID_COLUMN_TYPE;
+}
+
+int32_t EngineToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out,
+                    std::string& what) {
+  const char* p = static_cast<const char*>(data);
+  if (len && !p) {
+    what = "no data buffer given for column '" + c.name + "'";
+    return DRM_ERR_INVALID_PARAMETER;
+  }
+  size_t fixed = FixedSize(c);
+  if (fixed) {
+    if (len < fixed) {
+      what = std::to_string(len) + " bytes given for column '" + c.name + "', which needs " +
+             std::to_string(fixed);
+      return DRM_ERR_DATA_LENGTH;
+    }
+    int32_t s = DecodeFixed(c, reinterpret_cast<const uint8_t*>(p), out, what);
+    if (s && what.find(c.name) == std::string::npos) what += " (column '" + c.name + "')";
+    return s;
+  }
+  switch (c.Drm()) {
+    case DRM_TYPE_TEXT:
+    case DRM_TYPE_ZSTRING: {
+      size_t n = TextLen(p, len);
+      if (n > c.cbMax) {
+        what = std::to_string(n) + " characters given for column '" + c.name + "' of length " +
+               std::to_string(c.cbMax);
+        return DRM_ERR_DATA_LENGTH;
+      }
+      std::string s(p, n);
+      out = Val::MakeText(c.Drm() == DRM_TYPE_TEXT ? RTrimBlanks(std::move(s)) : std::move(s));
+      return 0;
+    }
+    case DRM_TYPE_BINARY:
+    case DRM_TYPE_VARBINARY: {
+      if (len > c.cbMax) {
+        what = std::to_string(len) + " bytes given for column '" + c.name + "' of length " +
+               std::to_string(c.cbMax);
+        return DRM_ERR_DATA_LENGTH;
+      }
+      std::string s(p, len);
+      if (c.Drm() == DRM_TYPE_BINARY) s.resize(c.cbMax, '\0');
+      out = Val::MakeBlob(std::move(s));
+      return 0;
+    }
+    case DRM_TYPE_LONGBINARY:
+    case DRM_TYPE_LONGTEXT: {
+      size_t n = c.Drm() == DRM_TYPE_LONGTEXT ? TextLen(p, len) : len;
+      int32_t st = 0;
+      if (c.Rm() == RM_TYPE_NOTE && n > c.ReportedCbMax()) {
+        n = c.ReportedCbMax();
+        st = DRM_WARN_BLOB_TRUNCATED;
+      }
+      out = Val::MakeBlob(std::string(p ? p : "", n));
+      return st;
+    }
+  }
+  what = "column '" + c.name + "' has an unknown type";
+  return DRM_ERR_INVALID_COLUMN_TYPE;
+}
+
+int32_t ConstToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out,
+                   std::string& what) {
+  if (!data) {
+    out = Val();
+    return 0;
+  }
+  size_t fixed = FixedSize(c);
+  if (fixed && len < fixed) {
+    // Short constants of integer columns are read as little-endian integers of
+    // their given size; other fixed types need their whole form.
+    auto drm = c.Drm();
+    if ((drm == DRM_TYPE_INT8 || drm == DRM_TYPE_INT16 || drm == DRM_TYPE_INT32 ||
+         drm == DRM_TYPE_BOOLEAN) && len > 0) {
+      uint8_t buf[8] = {};
+      std::memcpy(buf, data, len);
+      bool neg = c.Rm() != RM_TYPE_UNSIGNED && (buf[len - 1] & 0x80);
+      if (neg) std::memset(buf + len, 0xFF, sizeof buf - len);
+      out = Val::MakeInt(Load<int64_t>(buf));
+      return 0;
+    }
+    what = std::to_string(len) + " bytes given as a constant for column '" + c.name +
+           "', which needs " + std::to_string(fixed);
+    return DRM_ERR_DATA_LENGTH;
+  }
+  if (fixed) return DecodeFixed(c, static_cast<const uint8_t*>(data), out, what);
+  const char* p = static_cast<const char*>(data);
+  switch (c.Drm()) {
+    case DRM_TYPE_TEXT: out = Val::MakeText(RTrimBlanks(std::string(p, TextLen(p, len)))); return 0;
+    case DRM_TYPE_ZSTRING: out = Val::MakeText(std::string(p, TextLen(p, len))); return 0;
+    case DRM_TYPE_BINARY: {
+      std::string s(p, std::min<uint32_t>(len, c.cbMax));
+      s.resize(c.cbMax, '\0');
+      out = Val::MakeBlob(std::move(s));
+      return 0;
+    }
+    case DRM_TYPE_VARBINARY: out = Val::MakeBlob(std::string(p, len)); return 0;
+  }
+  what = "column '" + c.name + "' cannot be compared with a constant";
+  return DRM_ERR_FILTER_NOT_SUPPORTED;
+}
+
+void ValToEngine(const ColumnMeta& c, const Val& v, std::string& out) {
+  out.clear();
+  switch (c.Drm()) {
+    case DRM_TYPE_BOOLEAN:
+    case DRM_TYPE_INT8: out.push_back(static_cast<char>(v.i)); return;
+    case DRM_TYPE_INT16:
+      if (c.Rm() == RM_TYPE_AUTOINC) Append(out, static_cast<int32_t>(v.i));
+      else Append(out, static_cast<int16_t>(v.i));
+      return;
+    case DRM_TYPE_INT32: Append(out, static_cast<int32_t>(v.i)); return;
+    case DRM_TYPE_CURRENCY: Append(out, v.i); return;
+    case DRM_TYPE_FLOAT: Append(out, static_cast<float>(v.kind == Val::Real ? v.d : double(v.i))); return;
+    case DRM_TYPE_DOUBLE: Append(out, v.kind == Val::Real ? v.d : double(v.i)); return;
+    case DRM_TYPE_TIMESTAMP: {
+      int64_t frac = v.i % 10000000, secs = v.i / 10000000;
+      if (frac < 0) { frac += 10000000; --secs; }
+      int64_t days = secs / 86400, sod = secs % 86400;
+      if (sod < 0) { sod += 86400; --days; }
+      int y; unsigned m, d;
+      CivilFromDays(days, y, m, d);
+      uint16_t w[6] = {static_cast<uint16_t>(y), static_cast<uint16_t>(m), static_cast<uint16_t>(d),
+                       static_cast<uint16_t>(sod / 3600), static_cast<uint16_t>(sod / 60 % 60),
+                       static_cast<uint16_t>(sod % 60)};
+      out.append(reinterpret_cast<const char*>(w), sizeof w);
+      Append(out, static_cast<uint32_t>(frac));
+      return;
+    }
+    case DRM_TYPE_DATE:
+    case DRM_TYPE_TIME: {
+      uint16_t w[3] = {static_cast<uint16_t>(v.i / 10000), static_cast<uint16_t>(v.i / 100 % 100),
+                       static_cast<uint16_t>(v.i % 100)};
+      out.append(reinterpret_cast<const char*>(w), sizeof w);
+      return;
+    }
+    case DRM_TYPE_DECIMAL: {
+      uint16_t w[19] = {};
+      w[1] = static_cast<uint16_t>(static_cast<int16_t>(-DecimalScale(c)));
+      w[2] = 4;
+      uint64_t u = static_cast<uint64_t>(v.i);
+      for (int k = 0; k < 4; ++k) w[3 + k] = static_cast<uint16_t>(u >> (16 * k));
+      out.append(reinterpret_cast<const char*>(w), sizeof w);
+      return;
+    }
+    case DRM_TYPE_TEXT:
+      out = v.s;
+      if (out.size() < c.cbMax) out.resize(c.cbMax, ' ');
+      return;
+    default: out = v.s; return;
+  }
+}
+
+namespace {
+bool ParseInt(const std::string& t, int64_t& v) {
+  if (t.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  long long r = std::strtoll(t.c_str(), &end, 10);
+  if (errno || *end) return false;
+  v = r;
+  return true;
+}
+// Decimal text "-12.345" to an integer scaled by 10^scale, rounded.
+bool ParseDecimal(const std::string& t, int scale, int64_t& v) {
+  size_t dot = t.find('.');
+  std::string ip = t.substr(0, dot), fp = dot == std::string::npos ? "" : t.substr(dot + 1);
+  bool neg = !ip.empty() && ip[0] == '-';
+  if (neg || (!ip.empty() && ip[0] == '+')) ip.erase(0, 1);
+  if (ip.empty() && fp.empty()) return false;
+  for (char ch : ip + fp)
+    if (ch < '0' || ch > '9') return false;
+  std::string digits = ip + fp;
+  int exp = -static_cast<int>(fp.size());
+  if (digits.size() > 18) return false;
+  int64_t mant = digits.empty() ? 0 : std::stoll(digits);
+  if (neg) mant = -mant;
+  if (!IntPower10(mant, exp + scale)) return false;
+  v = mant;
+  return true;
+}
+}  // namespace
+
+bool DefaultToVal(const ColumnMeta& c, const std::string& text, Val& out) {
+  int64_t iv = 0;
+  unsigned y = 0, m = 0, d = 0, hh = 0, mi = 0, ss = 0;
+  switch (c.Drm()) {
+    case DRM_TYPE_BOOLEAN:
+      if (text == "1" || strcasecmp(text.c_str(), "TRUE") == 0) { out = Val::MakeInt(1); return true; }
+      if (text == "0" || strcasecmp(text.c_str(), "FALSE") == 0) { out = Val::MakeInt(0); return true; }
+      return false;
+    case DRM_TYPE_INT8: case DRM_TYPE_INT16: case DRM_TYPE_INT32:
+      if (!ParseInt(text, iv)) return false;
+      out = Val::MakeInt(iv);
+      return true;
+    case DRM_TYPE_CURRENCY:
+      if (!ParseDecimal(text, 4, iv)) return false;
+      out = Val::MakeInt(iv);
+      return true;
+    case DRM_TYPE_DECIMAL:
+      if (!ParseDecimal(text, DecimalScale(c), iv)) return false;
+      out = Val::MakeInt(iv);
+      return true;
+    case DRM_TYPE_FLOAT: case DRM_TYPE_DOUBLE: {
+      char* end = nullptr;
+      double dv = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end) return false;
+      out = Val::MakeReal(dv);
+      return true;
+    }
+    case DRM_TYPE_DATE:
+      if (std::sscanf(text.c_str(), "%4u-%2u-%2u", &y, &m, &d) != 3 || !ValidDate(y, m, d)) return false;
+      out = Val::MakeInt(y * 10000LL + m * 100 + d);
+      return true;
+    case DRM_TYPE_TIME:
+      if (std::sscanf(text.c_str(), "%2u:%2u:%2u", &hh, &mi, &ss) != 3 || hh > 23 || mi > 59 || ss > 59)
+        return false;
+      out = Val::MakeInt(hh * 10000LL + mi * 100 + ss);
+      return true;
+    case DRM_TYPE_TIMESTAMP: {
+      char fracText[16] = {};
+      int n = std::sscanf(text.c_str(), "%4u-%2u-%2u %2u:%2u:%2u.%9[0-9]", &y, &m, &d, &hh, &mi, &ss,
+                          fracText);
+      if (n < 6 || !ValidDate(y, m, d) || hh > 23 || mi > 59 || ss > 59) return false;
+      std::string f = fracText;
+      f.resize(7, '0');
+      int64_t frac = std::stoll(f.substr(0, 7));
+      out = Val::MakeInt((DaysFromCivil(y, m, d) * 86400 + hh * 3600 + mi * 60 + ss) * 10000000 + frac);
+      return true;
+    }
+    case DRM_TYPE_TEXT: out = Val::MakeText(RTrimBlanks(text.substr(0, c.cbMax))); return true;
+    case DRM_TYPE_ZSTRING: out = Val::MakeText(text.substr(0, c.cbMax)); return true;
+    case DRM_TYPE_BINARY: {
+      std::string s = text.substr(0, c.cbMax);
+      s.resize(c.cbMax, '\0');
+      out = Val::MakeBlob(s);
+      return true;
+    }
+    default: out = Val::MakeBlob(text); return true;
+  }
+}
+
+}  // namespace drmengine
