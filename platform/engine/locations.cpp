@@ -3,6 +3,7 @@
 // locations, and the registry of named databases shared by processes.
 #include <dirent.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -142,10 +143,12 @@ bool HostIsLocal(const std::string& host) {
   char name[256] = {};
   if (::gethostname(name, sizeof name - 1) != 0) return false;
   if (strcasecmp(host.c_str(), name) == 0) return true;
-  // The computer name may be given without its domain part.
+  // The computer name may be given without its domain part, and clients
+  // that keep it in a 16-character buffer send at most its first 15.
   std::string shortName(name);
   shortName = shortName.substr(0, shortName.find('.'));
-  return strcasecmp(host.c_str(), shortName.c_str()) == 0;
+  if (strcasecmp(host.c_str(), shortName.c_str()) == 0) return true;
+  return shortName.size() > 15 && host.size() == 15 && strncasecmp(host.c_str(), shortName.c_str(), 15) == 0;
 }
 
 namespace {
