@@ -44,4 +44,42 @@ inline constexpr const char* STraceFileNotOpen = "Trace file is not open";
 inline constexpr const char* STraceWriteFailed = "Cannot write to the trace file";
 inline constexpr const char* STraceOpenFailed = "Cannot open the trace file %s";
 
+// Sessions and the session list.
+inline constexpr const char* SInvalidSessionName = "Invalid session name %s";
+inline constexpr const char* SSessionNameMissing = "Session name missing";
+inline constexpr const char* SAutoSessionActive = "Cannot modify SessionName while AutoSessionName is enabled";
+inline constexpr const char* SSessionActive = "Cannot perform this operation on an active session";
+inline constexpr const char* SDuplicateSessionName = "Duplicate session name '%s'";
+inline constexpr const char* SAutoSessionExclusive =
+    "Cannot enable AutoSessionName property with more than one session on a form or data-module";
+inline constexpr const char* SAutoSessionExists =
+    "Cannot add a session to the form or data-module while session '%s' has AutoSessionName enabled";
+inline constexpr const char* SInvalidParamsCount = "Invalid parameters count";
+inline constexpr const char* SCannotLocateAlias = "Cannot locate the alias";
+// Raised by operations whose machinery (engine-store aliases, remote
+// administration, cached updates) is not built yet.
+inline constexpr const char* SNotSupportedYet = "%s is not supported yet";
+
+// Database connection and transactions.
+inline constexpr const char* SDatabaseOpen = "Cannot perform this operation on an open database";
+inline constexpr const char* SDatabaseNameMissing = "Database name missing";
+inline constexpr const char* SNoDirectoryAssignment = "Assignment to 'Directory' property is not supported";
+inline constexpr const char* SDuplicateDatabaseName = "Duplicate database name '%s'";
+inline constexpr const char* SDatabaseHandleSet = "Database handle owned by a different session";
+inline constexpr const char* SNestedTransactions = "Nested transactions not supported";
+inline constexpr const char* SNotInTransaction = "Currently not in transaction";
+inline constexpr const char* SUpdateWrongDB = "Cannot update, %s is not owned by %s";
+inline constexpr const char* SLoginError = "Cannot connect to database '%s'";
+
+// Catalog collections.
+inline constexpr const char* SCollectionNotFilled = "Collection not filled";
+inline constexpr const char* SIndexNumberNotFound = "Index with number %d not found";
+
+// Column value conversion.
+inline constexpr const char* SFieldIndexOutOfRange = "Field index out of range";
+inline constexpr const char* SBcdOverflow = "BCD overflow";
+
+// Index definitions.
+inline constexpr const char* SNoIndexForFields = "No index for fields '%s'";
+
 }  // namespace dac
