@@ -7,7 +7,7 @@ build="${1:-$root/build-asan}"
 
 "$root/tools/setup-deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDAC_SANITIZE=ON \
-  -DDAC_BUILD_BENCH=OFF -DDAC_BUILD_TOOLS=OFF >/dev/null
+  -DDAC_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
