@@ -82,4 +82,13 @@ inline constexpr const char* SBcdOverflow = "BCD overflow";
 // Index definitions.
 inline constexpr const char* SNoIndexForFields = "No index for fields '%s'";
 
+// Dataset core and the engine cursor.
+inline constexpr const char* SNotInCachedUpdateMode = "Not in cached update mode";
+inline constexpr const char* SCachedUpdatesNotSupported = "Cached updates not supported";
+// A record buffer's offsets are 16-bit: a wider layout cannot be addressed.
+inline constexpr const char* SRecordTooLarge = "Record size too large";
+inline constexpr const char* SMissingTableName = "Missing TableName property";
+inline constexpr const char* SInvalidPrecision = "Invalid precision";
+inline constexpr const char* SCannotCreateHandle = "Can not create a handle";
+
 }  // namespace dac

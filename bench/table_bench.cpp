@@ -1,0 +1,220 @@
+// A table component walked forward over every record, reading six fields
+// per record through the field objects, against plain SQLite stepping over
+// the same rows in the same storage file, in one run.
+//
+// DAC_BENCH_ROWS sets the number of records (default 1,000,000). The data is
+// built once per process in a scratch directory, removed at the end.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "engine/drm.h"
+#include "sessions/session_list.h"
+#include "tables/pv_table.h"
+
+namespace {
+
+void Check(int32_t status, const char* call) {
+  if (status == 0) return;
+  std::fprintf(stderr, "%s failed: %d\n", call, status);
+  std::exit(1);
+}
+
+void CheckSql(int rc, sqlite3* db, const char* what) {
+  if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW) return;
+  std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
+  std::exit(1);
+}
+
+struct World {
+  std::string Dir, Location;
+  uint32_t Rows = 0;
+  sqlite3* Plain = nullptr;
+} gWorld;
+
+uint32_t Rows() {
+  const char* v = std::getenv("DAC_BENCH_ROWS");
+  long n = v ? std::atol(v) : 1000000;
+  return n < 1000 ? 1000u : static_cast<uint32_t>(n);
+}
+
+void Build() {
+  char tmpl[] = "/tmp/table_bench_XXXXXX";
+  if (!mkdtemp(tmpl)) std::exit(1);
+  gWorld.Dir = tmpl;
+  setenv("DAC_ENGINE_DATA_DIR", (gWorld.Dir + "/data").c_str(), 1);
+  setenv("DAC_ENGINE_CONFIG_DIR", (gWorld.Dir + "/config").c_str(), 1);
+  gWorld.Location = gWorld.Dir + "/db";
+  std::filesystem::create_directories(gWorld.Location);
+  gWorld.Rows = Rows();
+
+  uint32_t S = 0, D = 0, h = 0;
+  Check(RareBeginSession(&S, "", "", ""), "RareBeginSession");
+  Check(RareOpenDatabase(S, ("\t" + gWorld.Location).c_str(), &D, 0, "", ""), "RareOpenDatabase");
+  Check(RareCreateTable(S, D, "Company", &h), "RareCreateTable");
+  uint32_t ids[6];
+  struct {
+    const char* name;
+    uint32_t typ, cb;
+  } cols[6] = {{"Id", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
+               {"Code", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_TEXT), 10},
+               {"Name", DRM_COLTYP(RM_TYPE_ZSTRING, DRM_TYPE_ZSTRING), 30},
+               {"Amount", DRM_COLTYP(RM_TYPE_FLOAT, DRM_TYPE_DOUBLE), 8},
+               {"Grp", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
+               {"Created", DRM_COLTYP(RM_TYPE_DATE, DRM_TYPE_DATE), 4}};
+  for (int i = 0; i < 6; ++i) {
+    DRM_ColumnStruct c{};
+    c.StructSize = sizeof c;
+    c.ColTyp = cols[i].typ;
+    c.cbMax = cols[i].cb;
+    Check(RareCreateColumn(S, h, cols[i].name, &c, &ids[i]), "RareCreateColumn");
+  }
+  Check(RareCloseTable(S, h), "RareCloseTable");
+  Check(RareOpenTable(S, D, "Company", 0, DRM_TBLOPEN_NORMAL, &h), "RareOpenTable");
+  Check(RareSetTransact(S, DRM_TRANS_START, "build"), "RareSetTransact");
+  for (uint32_t i = 0; i < gWorld.Rows; ++i) {
+    int32_t id = static_cast<int32_t>(i + 1), grp = static_cast<int32_t>(i / 100);
+    char code[16], name[31];
+    std::snprintf(code, sizeof code, "C%08u", i + 1);
+    std::snprintf(name, sizeof name, "Company number %u", (i * 7919u) % 1000003u);
+    double amount = (i % 100000) * 1.25;
+    uint16_t created[3] = {static_cast<uint16_t>(1990 + i % 30), static_cast<uint16_t>(1 + i % 12),
+                           static_cast<uint16_t>(1 + i % 28)};
+    Check(RareInitUpdate(S, h, DRM_INITUPD_NEW), "RareInitUpdate");
+    Check(RareSetColumn(S, h, ids[0], &id, 4, 0, 0, 0), "RareSetColumn");
+    Check(RareSetColumn(S, h, ids[1], code, 9, 0, 0, 0), "RareSetColumn");
+    Check(RareSetColumn(S, h, ids[2], name, static_cast<uint32_t>(strlen(name)), 0, 0, 0), "RareSetColumn");
+    Check(RareSetColumn(S, h, ids[3], &amount, 8, 0, 0, 0), "RareSetColumn");
+    Check(RareSetColumn(S, h, ids[4], &grp, 4, 0, 0, 0), "RareSetColumn");
+    Check(RareSetColumn(S, h, ids[5], created, 6, 0, 0, 0), "RareSetColumn");
+    Check(RareUpdateRecord(S, h), "RareUpdateRecord");
+  }
+  Check(RareSetTransact(S, DRM_TRANS_COMMIT, "build"), "RareSetTransact");
+  Check(RareCloseTable(S, h), "RareCloseTable");
+  Check(RareEndSession(S), "RareEndSession");
+
+  // The plain rows go into the engine's own storage file.
+  const std::string file = gWorld.Location + "/engine.rdb";
+  CheckSql(sqlite3_open_v2(file.c_str(), &gWorld.Plain, SQLITE_OPEN_READWRITE, nullptr), gWorld.Plain, "open");
+  sqlite3* db = gWorld.Plain;
+  sqlite3_busy_timeout(db, 5000);
+  CheckSql(sqlite3_exec(db,
+                        "CREATE TABLE plain (id INTEGER, code TEXT, name TEXT, amount REAL, grp INTEGER, "
+                        "created INTEGER); BEGIN",
+                        nullptr, nullptr, nullptr),
+           db, "create");
+  sqlite3_stmt* ins = nullptr;
+  CheckSql(sqlite3_prepare_v2(db, "INSERT INTO plain VALUES (?, ?, ?, ?, ?, ?)", -1, &ins, nullptr), db, "prepare");
+  for (uint32_t i = 0; i < gWorld.Rows; ++i) {
+    char code[16], name[31];
+    std::snprintf(code, sizeof code, "C%08u", i + 1);
+    std::snprintf(name, sizeof name, "Company number %u", (i * 7919u) % 1000003u);
+    sqlite3_bind_int(ins, 1, static_cast<int>(i + 1));
+    sqlite3_bind_text(ins, 2, code, -1, SQLITE_STATIC);
+    sqlite3_bind_text(ins, 3, name, -1, SQLITE_STATIC);
+    sqlite3_bind_double(ins, 4, (i % 100000) * 1.25);
+    sqlite3_bind_int(ins, 5, static_cast<int>(i / 100));
+    sqlite3_bind_int(ins, 6, static_cast<int>((1990 + i % 30) * 10000 + (1 + i % 12) * 100 + 1 + i % 28));
+    CheckSql(sqlite3_step(ins), db, "insert");
+    sqlite3_reset(ins);
+  }
+  sqlite3_finalize(ins);
+  CheckSql(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+}
+
+void EnsureWorld() {
+  static bool built = [] {
+    Build();
+    return true;
+  }();
+  (void)built;
+}
+
+void BM_Walk_TableComponent(benchmark::State& state) {
+  EnsureWorld();
+  auto t = dac::CreateUnowned<dac::TPvTable>();
+  t->SetDatabaseName(gWorld.Location);
+  t->SetTableName("Company");
+  t->Open();
+  dac::TField* f[6] = {t->FieldByName("Id"), t->FieldByName("Code"), t->FieldByName("Name"),
+                       t->FieldByName("Amount"), t->FieldByName("Grp"), t->FieldByName("Created")};
+  int64_t records = 0;
+  for (auto _ : state) {
+    int64_t sum = 0;
+    for (t->First(); !t->Eof(); t->Next()) {
+      sum += f[0]->AsInteger();
+      sum += static_cast<int64_t>(f[1]->AsString().size());
+      sum += static_cast<int64_t>(f[2]->AsString().size());
+      sum += static_cast<int64_t>(f[3]->AsFloat());
+      sum += f[4]->AsInteger();
+      sum += static_cast<int64_t>(f[5]->AsDateTime());
+      ++records;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(records);
+  t->Close();
+}
+
+// The same walk reading no field: what navigation alone costs.
+void BM_Walk_TableComponent_NoFields(benchmark::State& state) {
+  EnsureWorld();
+  auto t = dac::CreateUnowned<dac::TPvTable>();
+  t->SetDatabaseName(gWorld.Location);
+  t->SetTableName("Company");
+  t->Open();
+  int64_t records = 0;
+  for (auto _ : state) {
+    for (t->First(); !t->Eof(); t->Next()) ++records;
+  }
+  state.SetItemsProcessed(records);
+  t->Close();
+}
+
+void BM_Walk_SQLite(benchmark::State& state) {
+  EnsureWorld();
+  sqlite3* db = gWorld.Plain;
+  sqlite3_stmt* st = nullptr;
+  CheckSql(sqlite3_prepare_v2(db, "SELECT id, code, name, amount, grp, created FROM plain", -1, &st, nullptr), db,
+           "prepare");
+  int64_t records = 0;
+  for (auto _ : state) {
+    int64_t sum = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      sum += sqlite3_column_int(st, 0);
+      sum += static_cast<int64_t>(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 1))).size());
+      sum += static_cast<int64_t>(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 2))).size());
+      sum += static_cast<int64_t>(sqlite3_column_double(st, 3));
+      sum += sqlite3_column_int(st, 4);
+      sum += sqlite3_column_int(st, 5);
+      ++records;
+    }
+    sqlite3_reset(st);
+    benchmark::DoNotOptimize(sum);
+  }
+  sqlite3_finalize(st);
+  state.SetItemsProcessed(records);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Walk_TableComponent)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Walk_TableComponent_NoFields)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Walk_SQLite)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  dac::FinalizeSessions();
+  if (gWorld.Plain != nullptr) sqlite3_close(gWorld.Plain);
+  std::error_code ec;
+  if (!gWorld.Dir.empty()) std::filesystem::remove_all(gWorld.Dir, ec);
+  return 0;
+}

@@ -1,0 +1,233 @@
+#pragma once
+// TPvDataSet: the engine-independent core of the component layer's datasets.
+// It turns the framework's record-level hooks into a smaller set of cursor
+// operations (PvInternalFirst, PvGetRecord, ...) that the engine cursor
+// supplies, owns the layout of a record buffer, and acquires the database
+// and session the cursor runs on while any database-use flag is set.
+//
+// Record buffer layout (every ring slot and every scratch buffer):
+//   0                 record data (FRecordSize bytes, the column slots)
+//   FRecordSize       calculated-field area (the framework's)
+//   FBlobCacheOfs     one pointer-sized blob-cache slot per blob field
+//   FRecInfoOfs       record info: int32 record number (-1 = not computed),
+//                     then the bookmark flag byte; 8 bytes in all
+//   FBookmarkOfs      the bookmark (BookmarkSize() bytes)
+//
+// Cached updates, client-side filtering, locate and lookup, and field
+// constraints are handled by later layers; until they exist the branches
+// that would hand over to them raise "... is not supported yet".
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/db/dataset.h"
+#include "platform/rtl/tset.h"
+
+namespace dac {
+
+class TPvAbsDatabase;
+class TPvAbsSession;
+class TPvAbsSessionList;
+
+enum TUpdateRecordType : uint8_t { rtModified, rtInserted, rtDeleted, rtUnmodified };
+using TUpdateRecordTypes = TSet<TUpdateRecordType>;
+
+using TUpdateErrorEvent =
+    std::function<void(TDataSet* DataSet, EDatabaseError& E, TUpdateKind UpdateKind, TUpdateAction& UpdateAction)>;
+using TUpdateRecordEvent = std::function<void(TDataSet* DataSet, TUpdateKind UpdateKind, TUpdateAction& UpdateAction)>;
+
+// Database-use flags.
+inline constexpr int32_t dbfCursorOpen = 0;
+inline constexpr int32_t dbfTableMaintenance = 3;
+inline constexpr int32_t dbfIndexList = 5;
+inline constexpr int32_t dbfProvider = 10;
+
+class TPvDataSet : public TDataSet {
+ public:
+  TPvDataSet();
+  ~TPvDataSet() override;
+
+  // ---- properties ------------------------------------------------------------
+  bool AutoRefresh() const { return FAutoRefresh; }
+  void SetAutoRefresh(bool Value) { FAutoRefresh = Value; }
+  bool CacheBlobs() const { return FCacheBlobs; }
+  void SetCacheBlobs(bool Value) { FCacheBlobs = Value; }
+  bool RefreshOnLocate() const { return FRefreshOnLocate; }
+  void SetRefreshOnLocate(bool Value) { FRefreshOnLocate = Value; }
+  bool CachedUpdates() const { return FCachedUpdates; }
+  // Switching cached updates on needs the update cache (a later layer).
+  void SetCachedUpdates(bool Value);
+  TUpdateRecordTypes UpdateRecordTypes() const { return FUpdateRecordTypes; }
+  void SetUpdateRecordTypes(TUpdateRecordTypes Value) { FUpdateRecordTypes = Value; }
+  bool UpdatesPending() const { return false; }
+  const std::string& DatabaseName() const { return FDatabaseName; }
+  void SetDatabaseName(const std::string& Value);
+  const std::string& SessionName() const { return FSessionName; }
+  void SetSessionName(const std::string& Value);
+  TPvAbsDatabase* Database() { return GetDatabase(); }
+  TPvAbsSession* DBSession() { return GetDBSession(); }
+  bool ExpIndex() const { return false; }
+  TUpdateErrorEvent OnUpdateError;
+  TUpdateRecordEvent OnUpdateRecord;
+
+  // ---- public operations -------------------------------------------------------
+  bool BookmarkValid(const TBookmark& Bookmark) override;
+  bool GetCurrentRecord(TRecordBuffer Buffer) override;
+  bool Locate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) override;
+  Variant Lookup(const std::string& KeyFields, const Variant& KeyValues, const std::string& ResultFields) override;
+  void ApplyUpdates();
+  void CommitUpdates();
+  void CancelUpdates();
+  void RevertRecord();
+  void FetchAll() {}
+  void FlushBuffers() { CheckBrowseMode(); }
+  // The database named DatabaseName in the session named SessionName,
+  // opened (connected) but not held.
+  TPvAbsDatabase* OpenDatabase();
+  TPvAbsDatabase* OpenDatabaseEx(bool SetDatabase);
+  void CloseDatabase(TPvAbsDatabase* Database);
+  TPvAbsDatabase* GetDatabase();
+  TPvAbsSession* GetDBSession();
+  // Sets or clears a database-use flag; returns whether it was set before.
+  // The first flag set acquires the database, the last one cleared
+  // releases it.
+  bool SetDBFlag(int32_t Flag, bool Value);
+  bool DBFlag(int32_t Flag) const { return Flag >= 0 && Flag <= 15 && (FDBFlags & (1u << Flag)) != 0; }
+  // Closes the dataset on behalf of its database.
+  virtual void CloseDataSet() { Close(); }
+
+  // ---- provider support ----------------------------------------------------------
+  std::string PSGetQuoteChar() override { return "\""; }
+  void PSEndTransaction(bool Commit) override;
+  std::unique_ptr<EUpdateError> PSGetUpdateException(const Exception& E, const EUpdateError* Prev) override;
+  bool PSInTransaction() override;
+  bool PSIsSQLBased() override;
+  void PSReset() override;
+  void PSStartTransaction() override;
+  bool PSUpdateRecord(TUpdateKind UpdateKind, TDataSet* Delta) override;
+
+  // ---- framework overrides that are public in the framework ----------------------
+  Variant GetStateFieldValue(TDataSetState AState, TField* Field) override;
+  void SetStateFieldValue(TDataSetState AState, TField* Field, const Variant& Value) override;
+  void CloseBlob(TField* Field) override { (void)Field; }
+  void SetFilterText(const std::string& Value) override;
+  void SetFiltered(bool Value) override;
+  void SetFilterOptions(TFilterOptions Value) override;
+
+  // ---- record-buffer access for the cursor, blob streams and tests ----------------
+  uint16_t RecBufSize() const { return FRecBufSize; }
+  uint16_t RecInfoOfs() const { return FRecInfoOfs; }
+  uint16_t BookmarkOfs() const { return FBookmarkOfs; }
+  uint16_t BlobCacheOfs() const { return FBlobCacheOfs; }
+  // The record number in a buffer's record info. The record info need not
+  // be aligned, so it is copied rather than referenced.
+  int32_t RecInfoRecNo(TRecordBuffer Buffer) const;
+  void SetRecInfoRecNo(TRecordBuffer Buffer, int32_t Value) const;
+  // The record-info number of the calc buffer (dsCalcFields) or of the
+  // active buffer.
+  void StoreRecNo(int32_t Value);
+  bool IsDatasetEmpty() const { return FIsDatasetEmpty; }
+  virtual bool GetStateBuffer(TRecordBuffer& Buffer);
+  // The cached value of a blob field in Buffer, or null when none is cached.
+  const std::vector<uint8_t>* GetCachedBlob(TField* Field, TRecordBuffer Buffer);
+  // Caches Bytes (nothing when null) for a blob field, only in the active
+  // buffer.
+  void PutCachedBlob(TField* Field, TRecordBuffer Buffer, const std::vector<uint8_t>* Bytes);
+  void ClearBlobCache(TRecordBuffer Buffer);
+
+ protected:
+  // ---- operations the cursor supplies ----------------------------------------------
+  virtual bool CanUseBookmarks() { return true; }
+  virtual void CreateFilterEvaluator();
+  virtual void FreeFilterEvaluator() {}
+  virtual bool DoFiltering(TRecordBuffer Buffer);
+  virtual TPvAbsSession* GetDefaultSession() = 0;
+  virtual TPvAbsSessionList* GetSessionList() = 0;
+  virtual bool IsMayBeSlow();
+  virtual bool IsCursorClosed() = 0;
+  virtual void InitBufferPointers(bool Reload);
+  virtual TGetResult PvInternalFirst(bool Check) = 0;
+  virtual TGetResult PvInternalLast(bool Check) = 0;
+  virtual TGetResult PvInternalNext(bool Check) = 0;
+  virtual TGetResult PvInternalPrior(bool Check) = 0;
+  virtual TGetResult PvGetRecord(TRecordBuffer Buffer, TGetMode Direction, bool Check) = 0;
+  virtual void PvInternalPost() = 0;
+  virtual void PvInternalCancel() = 0;
+  virtual void PvInternalAddRecord(TRecordBuffer Buffer, bool Append) = 0;
+  virtual void PvInternalInsert() = 0;
+  virtual void PvInternalEdit() = 0;
+  virtual void PvInternalDelete() = 0;
+  virtual void PvInternalRefresh() {}
+  virtual void PvInternalGotoBookmark(const uint8_t* Bookmark) = 0;
+  virtual bool PvBookmarkValid(const uint8_t* Bookmark) = 0;
+  virtual void AfterCursorOpen() {}
+
+  // ---- framework hooks ----------------------------------------------------------------
+  void ClearCalcFields(TRecordBuffer Buffer) override;
+  bool GetCanModify() override;
+  bool FindRecord(bool Restart, bool GoForward) override;
+  int32_t GetNextRecords() override;
+  int32_t GetPriorRecords() override;
+  int32_t GetRecNo() override;
+  void InitRecord(TRecordBuffer Buffer) override;
+  void InternalCancel() override;
+  void InternalEdit() override;
+  void InternalInsert() override;
+  void InternalAddRecord(TRecordBuffer Buffer, bool Append) override;
+  void InternalDelete() override;
+  void InternalPost() override;
+  void InternalRefresh() override;
+  void InternalGotoBookmark(const void* Bookmark) override;
+  TRecordBuffer AllocRecordBuffer() override;
+  void FreeRecordBuffer(TRecordBuffer& Buffer) override;
+  void GetBookmarkData(TRecordBuffer Buffer, void* Data) override;
+  void SetBookmarkData(TRecordBuffer Buffer, const void* Data) override;
+  TBookmarkFlag GetBookmarkFlag(TRecordBuffer Buffer) override;
+  void SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) override;
+  uint16_t GetRecordSize() override { return FRecordSize; }
+  void InternalInitRecord(TRecordBuffer Buffer) override;
+  void InternalFirst() override;
+  void InternalLast() override;
+  void InternalSetToRecord(TRecordBuffer Buffer) override;
+  TGetResult GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) override;
+  void InternalOpen() override;
+  void InternalClose() override;
+
+  void CheckDBSessionName();
+  // Raises "<What> is not supported yet" naming this dataset.
+  [[noreturn]] void NotSupportedYet(const char* What);
+
+  bool FIsDatasetEmpty = false;
+  bool FGettingRecord = false;
+  TRecordBuffer FFilterBuffer = nullptr;
+  bool FCanModify = false;
+  uint16_t FRecordSize = 0;
+  bool FIsFieldConstrainVerifyState = false;
+  bool FShouldCheckForEmpty = false;
+
+ private:
+  bool HasConstraints();
+
+  bool FAutoRefresh = false;
+  uint16_t FDBFlags = 0;
+  std::string FDatabaseName;
+  std::string FSessionName;
+  bool FRefreshOnLocate = false;
+  bool FCacheBlobs = true;
+  int32_t FConstrDisableCount = 0;
+  uint16_t FBookmarkOfs = 0;
+  uint16_t FRecInfoOfs = 0;
+  uint16_t FBlobCacheOfs = 0;
+  uint16_t FRecBufSize = 0;
+  bool FConstraintLayer = false;
+  TPvAbsDatabase* FDatabase = nullptr;
+  bool FCachedUpdates = false;
+  TUpdateRecordTypes FUpdateRecordTypes{rtModified, rtInserted, rtUnmodified};
+
+  friend class TPvDrmDataSet;
+  void StoreSessionName(const std::string& Value) { FSessionName = Value; }
+};
+
+}  // namespace dac

@@ -1,0 +1,169 @@
+#pragma once
+// TPvDrmDataSet: the dataset over one engine table handle. It opens and
+// closes the engine cursor, builds field definitions from the column
+// catalog, moves, reads records into record buffers, and answers record
+// counts, record numbers and bookmarks. TPvTable supplies the handle.
+//
+// The move flags: after a move lands on the first record (or a move past
+// the start fails) the engine cursor stands on a record that the next
+// fetch in direction "next" must return itself, not its successor
+// (FFirstRecord); FLastRecord is the same for the last record and "prior".
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalog/column_info_collection.h"
+#include "catalog/index_info_collection.h"
+#include "dataset/pv_dataset.h"
+#include "engine/drm.h"
+#include "sessions/session_types.h"
+
+namespace dac {
+
+class TPvDatabase;
+class TPvSession;
+
+// Key indexes: positions in the eight key buffers.
+enum TKeyIndex : uint8_t {
+  kiLookup,
+  kiRangeStart,
+  kiRangeEnd,
+  kiCurRangeStart,
+  kiCurRangeEnd,
+  kiSave,
+  kiFilterStart,
+  kiFilterEnd
+};
+
+// The header of a key buffer; the record-data area follows it.
+struct TKeyBuffer {
+  bool Modified;
+  bool Exclusive;
+  int32_t FieldCount;
+};
+
+class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
+ public:
+  TPvDrmDataSet();
+  ~TPvDrmDataSet() override;
+
+  // ---- properties ------------------------------------------------------------------
+  uint32_t Handle() const { return FHandle; }
+  uint32_t DBHandle();
+  TPvDatabase* Database();
+  TPvSession* DBSession();
+  TRmInfo RmHandle();
+  int32_t KeySize() const { return FKeySize; }
+
+  // ---- public operations -------------------------------------------------------------
+  // Answers an engine status of a table open: true to go on, false to open
+  // again after the user supplied a password; raises otherwise.
+  bool CheckOpen(int32_t Status);
+  int32_t CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) override;
+  TFreePtr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode) override;
+  bool GetFieldData(TField* Field, void* Buffer) override;
+  using TDataSet::GetFieldData;
+  void SetFieldData(TField* Field, const void* Buffer) override;
+  using TDataSet::SetFieldData;
+  // Counts the segments of the active index and marks the fields of a
+  // unique index as key fields.
+  void GetIndexInfo();
+  bool IsSequenced() override;
+  void SetRecNo(int32_t Value) override;
+  int32_t DirectRmCall(int16_t Op, void* pDataBuf, uint16_t& DataLen, void* pKeyBuf, uint8_t KeyLen, int8_t KeyNum);
+  bool PSIsSQLSupported() override { return false; }
+  // Raises "Cannot perform this operation on a closed dataset" while no
+  // engine cursor is open.
+  void CheckCursor();
+  // The catalogs, filled on first use (through a temporary handle when the
+  // cursor is closed) and kept until the cursor closes.
+  TDRMColumnInfoCollection* GetColumnCatalog();
+  TDRMIndexInfoCollection* GetIndexCatalog();
+  // Jumps to an engine bookmark; returns the engine status.
+  int32_t GotoEngineBookmark(const uint8_t* Bookmark, bool Check, bool Strict);
+  void CheckStatus(int32_t Status);
+
+  // IPvSessionBoundDataSet
+  std::string BoundSessionName() const override { return SessionName(); }
+  void SetBoundSessionName(const std::string& Value) override { SetSessionName(Value); }
+  void StoreBoundSessionName(const std::string& Value) override { StoreSessionName(Value); }
+
+ protected:
+  // Obtains FHandle (nothing here; the table supplies it).
+  virtual void CreateHandle() {}
+  virtual void DestroyHandle();
+  // The name of the index to activate.
+  virtual std::string GetActiveIndexName() = 0;
+
+  // ---- cursor operations of the core -----------------------------------------------
+  TPvAbsSession* GetDefaultSession() override;
+  TPvAbsSessionList* GetSessionList() override;
+  bool GetStateBuffer(TRecordBuffer& Buffer) override;
+  bool IsMayBeSlow() override;
+  bool IsCursorClosed() override { return FHandle == 0; }
+  void InitBufferPointers(bool Reload) override;
+  TGetResult PvInternalFirst(bool Check) override;
+  TGetResult PvInternalLast(bool Check) override;
+  TGetResult PvInternalNext(bool Check) override;
+  TGetResult PvInternalPrior(bool Check) override;
+  TGetResult PvGetRecord(TRecordBuffer Buffer, TGetMode Direction, bool Check) override;
+  void PvInternalPost() override;
+  void PvInternalCancel() override;
+  void PvInternalAddRecord(TRecordBuffer Buffer, bool Append) override;
+  void PvInternalInsert() override;
+  void PvInternalEdit() override;
+  void PvInternalDelete() override;
+  void PvInternalGotoBookmark(const uint8_t* Bookmark) override;
+  bool PvBookmarkValid(const uint8_t* Bookmark) override;
+
+  // ---- framework hooks -------------------------------------------------------------------
+  void OpenCursor(bool InfoQuery) override;
+  void CloseCursor() override;
+  void InternalInitFieldDefs() override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  bool IsCursorOpen() override { return FHandle != 0; }
+  int32_t GetRecordCount() override;
+  int32_t GetRecNo() override;
+  void DoBeforeScroll() override;
+  void DoAfterScroll() override;
+
+  // Engine session handle S and table handle T of the open cursor.
+  uint32_t SesHandle();
+
+  bool FFirstRecord = true;
+  bool FLastRecord = false;
+  uint32_t FHandle = 0;
+  bool FCaseInsIndex = false;
+  int32_t FKeySize = 0;
+  std::vector<TRecordBuffer> FKeyBuffers;
+  TRecordBuffer FKeyBuffer = nullptr;
+  int32_t FIndexFieldCount = 0;
+  std::unique_ptr<TDRMColumnInfoCollection> FColumns;
+  std::unique_ptr<TDRMIndexInfoCollection> FIndexes;
+  bool FInMasterDetailRelationShip = false;
+  bool FResultWasAnOk = false;
+  bool FInRange = false;
+  bool FForceSimpleFilters = false;
+  bool FProcessingBlob = false;
+  bool FInserting = false;
+  bool FEditing = false;
+  bool FScrolling = false;
+  bool FApplyRangeCalled = false;
+
+ private:
+  // Moves the engine cursor; -1603 and -4991 both mean "no record there".
+  int32_t Move(uint32_t Code);
+  // A fetch into the scratch buffer through the core's GetRecord; 0 when a
+  // record was accepted, -1603 otherwise.
+  int32_t FilteredStep(TGetMode Direction, bool Check);
+  bool Filtering();
+  TGetResult MoveResult(int32_t Status, TGetResult NoRecord);
+  void AllocKeyBuffers();
+  void FreeKeyBuffers();
+  TRecordBuffer FScratchBuffer = nullptr;
+};
+
+}  // namespace dac

@@ -1,0 +1,227 @@
+#include "tables/pv_table.h"
+
+#include "errors/checks.h"
+#include "errors/error_text.h"
+#include "errors/messages.h"
+#include "errors/trace.h"
+#include "platform/rtl/strings.h"
+#include "sessions/database.h"
+#include "sessions/session.h"
+
+namespace dac {
+
+TPvTable::TPvTable() : FIndexDefs(std::make_unique<TPvIndexDefs>(this)) {}
+
+TPvTable::~TPvTable() = default;
+
+// ---- properties ------------------------------------------------------------------------
+
+void TPvTable::SetTableName(const std::string& Value) {
+  if (Value == FTableName) return;
+  CheckInactive();
+  FTableName = Value;
+  DataEvent(dePropertyChange, 0);
+}
+
+void TPvTable::SetReadOnly(bool Value) {
+  if (Value == FReadOnly) return;
+  CheckInactive();
+  FReadOnly = Value;
+}
+
+void TPvTable::SetExclusive(bool Value) {
+  if (Value == FExclusive) return;
+  CheckInactive();
+  FExclusive = Value;
+}
+
+void TPvTable::SetTableOwner(const std::string& Value) {
+  if (Value == FTableOwner) return;
+  CheckInactive();
+  FTableOwner = Value;
+}
+
+void TPvTable::SetIndexSelection(const std::string& Value, bool ByFields) {
+  const bool same = (ByFields ? Value == FIndexFieldNames : Value == FIndexName) && !FIndexName.empty() &&
+                    !FIndexFieldNames.empty() && FIndexName != FIndexFieldNames;
+  if (same) {
+    FFieldsIndex = ByFields;
+    return;
+  }
+  if (Active()) NotSupportedYet("Changing the index of an open table");
+  if (ByFields) {
+    FIndexFieldNames = Value;
+    FIndexName.clear();
+  } else {
+    FIndexName = Value;
+    FIndexFieldNames.clear();
+  }
+  FFieldsIndex = ByFields;
+}
+
+void TPvTable::SetDefaultIndex(bool Value) {
+  if (Value == FDefaultIndex) return;
+  const std::string name = FIndexName;
+  FDefaultIndex = Value;
+  if (!ComponentState().Contains(csLoading) && !FFieldsIndex) SetIndexSelection(name, false);
+}
+
+// ---- handles ---------------------------------------------------------------------------
+
+uint32_t TPvTable::GetHandle(const std::string& IndexName) {
+  TPvDatabase* db = Database();
+  if (db->ReadOnly()) FReadOnly = true;
+  const int32_t mode = ((FReadOnly || db->ReadOnly()) ? DRM_TBLOPEN_READONLY : DRM_TBLOPEN_NORMAL) +
+                       ((FExclusive || db->Exclusive()) ? DRM_TBLOPEN_EXCLUSIVE : DRM_TBLOPEN_NORMAL);
+  const uint32_t S = SesHandle();
+  uint32_t T = 0;
+  {
+    THourGlass hourglass(GetDBSession());
+    try {
+      for (;;) {
+        T = 0;
+        const int32_t s = RareOpenTable(S, db->Handle(), FTableName.c_str(), 0, mode, &T);
+        if (CheckOpen(s)) break;
+      }
+    } catch (Exception& e) {
+      const std::string desc = DescribeComponent(this);
+      if (e.Message().find(desc) == std::string::npos) {
+        std::string message = e.Message();
+        AppendWithSeparator(message, desc);
+        e.SetMessage(message);
+      }
+      throw;
+    }
+  }
+  try {
+    const uint8_t secured = db->IsSecured() ? 1 : 0;
+    CheckStatus(RareSetTableOption(T, DRM_TBLOPT_SECURED, &secured));
+    CheckStatus(RareSetTableOption(T, DRM_TBLOPT_OWNER, FTableOwner.c_str()));
+    if (!IndexName.empty()) CheckStatus(RareSetTableIndex(S, T, IndexName.c_str()));
+  } catch (...) {
+    RareCloseTable(S, T);
+    throw;
+  }
+  return T;
+}
+
+void TPvTable::CreateHandle() {
+  if (FTableName.empty()) PvDatabaseError(this, SMissingTableName);
+  FIndexDefs->SetUpdated(false);
+  FHandle = GetHandle(std::string());
+  try {
+    const std::string name = ResolveIndexName(FIndexName, FIndexFieldNames, FFieldsIndex);
+    if (!name.empty()) CheckStatus(RareSetTableIndex(SesHandle(), FHandle, name.c_str()));
+  } catch (...) {
+    // A handle whose index cannot be chosen is of no use to anyone.
+    DestroyHandle();
+    throw;
+  }
+}
+
+// ---- index selection ---------------------------------------------------------------------
+
+std::string TPvTable::ResolveIndexName(const std::string& Name, const std::string& Fields, bool ByFields) {
+  std::string result = Name;
+  bool updated = false;
+  if (!Name.empty() || !Fields.empty()) {
+    FIndexDefs->Update();
+    updated = true;
+    result = ByFields ? FIndexDefs->FindIndexForFields(Fields)->Name() : FIndexDefs->Find(Name)->Name();
+  }
+  if (result.empty() && FDefaultIndex) {
+    if (!updated) FIndexDefs->Update();
+    if (FIndexDefs->Count() > 0) result = FIndexDefs->Items(0)->Name();
+  }
+  return result;
+}
+
+std::string TPvTable::GetActiveIndexName() {
+  if (FTableName.empty()) PvDatabaseError(this, SMissingTableName);
+  return ResolveIndexName(FIndexName, FIndexFieldNames, FFieldsIndex);
+}
+
+void TPvTable::AfterCursorOpen() {
+  // Resolved again so that a bad IndexName or IndexFieldNames fails the
+  // open. Master ranges come with the master-detail link.
+  ResolveIndexName(FIndexName, FIndexFieldNames, FFieldsIndex);
+}
+
+// ---- index definitions ------------------------------------------------------------------
+
+void TPvTable::ReadIndexDefs() {
+  SetDBFlag(dbfIndexList, true);
+  struct ClearFlag {
+    TPvTable* t;
+    ~ClearFlag() {
+      try {
+        t->SetDBFlag(dbfIndexList, false);
+      } catch (...) {
+      }
+    }
+  } clear{this};
+  FIndexDefs->Clear();
+  auto build = [this](TDRMIndexInfoCollection* catalog) {
+    const int32_t n = catalog->IndexCount();
+    FIndexDefs->Clear();
+    for (int32_t k = 0; k < n; ++k) {
+      std::string name;
+      catalog->GetIndexNameByNumber(k, name);
+      std::string fields;
+      TIndexOptions options;
+      for (int32_t i = 0; i < catalog->Count(); ++i) {
+        const TDRMIndexInfo* seg = catalog->Items(i);
+        if (seg->IndexName != name) continue;
+        if (!fields.empty()) fields += ';';
+        fields += seg->IndexedColumnName;
+        if ((seg->grBitIndex & DRM_IDXFLAG_UNIQUE) != 0) options.Include(ixUnique);
+        if ((seg->grBitIndex & DRM_IDXFLAG_PRIMARY) != 0) options.Include(ixPrimary);
+        if ((seg->grBitIndex & DRM_IDXFLAG_CASE_SENSITIVE) == 0) options.Include(ixCaseInsensitive);
+        if ((seg->grBitColumn & DRM_SEGFLAG_DESCENDING) != 0) options.Include(ixDescending);
+      }
+      FIndexDefs->Add(name, fields, options);
+    }
+  };
+  if (FHandle != 0) {
+    build(GetIndexCatalog());
+    return;
+  }
+  THourGlass hourglass(GetDBSession());
+  const uint32_t S = SesHandle();
+  const uint32_t T = GetHandle(std::string());
+  struct CloseTable {
+    uint32_t S, T;
+    ~CloseTable() { RareCloseTable(S, T); }
+  } close{S, T};
+  TDRMIndexInfoCollection catalog(this);
+  catalog.SetIndexInfo(static_cast<int32_t>(S), T);
+  build(&catalog);
+}
+
+void TPvTable::GetIndexNames(TStrings* List) {
+  FIndexDefs->Update();
+  List->BeginUpdate();
+  try {
+    List->Clear();
+    for (int32_t i = 0; i < FIndexDefs->Count(); ++i) {
+      const std::string& name = FIndexDefs->Items(i)->Name();
+      if (!name.empty()) List->Add(name);
+    }
+  } catch (...) {
+    List->EndUpdate();
+    throw;
+  }
+  List->EndUpdate();
+}
+
+void TPvTable::DataEvent(TDataEvent Event, intptr_t Info) {
+  TTraceScope trace(TraceDataEvent, kTraceDataEvent, "TPvTable.DataEvent");
+  if (Event == dePropertyChange) FIndexDefs->SetUpdated(false);
+  if (Event == deRecordChange) {
+    if (Designer() != nullptr && State() != dsBlockRead) Designer()->DataEvent(Event, Info);
+    return;
+  }
+  TPvDrmDataSet::DataEvent(Event, Info);
+}
+
+}  // namespace dac
