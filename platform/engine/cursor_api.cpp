@@ -483,11 +483,41 @@ int32_t FastRead(const ColumnMeta& col, sqlite3_stmt* st, int i, char* out, uint
     case DRM_TYPE_INT16: return putInt(col.Rm() == RM_TYPE_AUTOINC ? 4 : 2);
     case DRM_TYPE_INT32: return putInt(4);
     case DRM_TYPE_CURRENCY: return putInt(8);
+    case DRM_TYPE_FLOAT:
     case DRM_TYPE_DOUBLE: {
-      if (size < 8 || type != SQLITE_FLOAT) return 1;
-      double d = sqlite3_column_double(st, i);
-      std::memcpy(out, &d, 8);
-      *len = 8;
+      uint32_t n = col.Drm() == DRM_TYPE_FLOAT ? 4 : 8;
+      if (size < n || (type != SQLITE_FLOAT && type != SQLITE_INTEGER)) return 1;
+      double d = type == SQLITE_FLOAT ? sqlite3_column_double(st, i) : double(sqlite3_column_int64(st, i));
+      if (n == 4) {
+        float f = static_cast<float>(d);
+        std::memcpy(out, &f, 4);
+      } else {
+        std::memcpy(out, &d, 8);
+      }
+      *len = n;
+      return 0;
+    }
+    case DRM_TYPE_DATE:
+    case DRM_TYPE_TIME: {
+      // Stored as yyyymmdd or hhmmss; the engine form is three 16-bit parts.
+      if (size < 6 || type != SQLITE_INTEGER) return 1;
+      int64_t v = sqlite3_column_int64(st, i);
+      uint16_t w[3] = {static_cast<uint16_t>(v / 10000), static_cast<uint16_t>(v / 100 % 100),
+                       static_cast<uint16_t>(v % 100)};
+      std::memcpy(out, w, sizeof w);
+      *len = 6;
+      return 0;
+    }
+    case DRM_TYPE_TEXT: {
+      // Fixed text is stored without its trailing blanks and read back
+      // blank-padded to the column width.
+      if (type != SQLITE_TEXT || size < col.cbMax) return 1;
+      uint32_t n = static_cast<uint32_t>(sqlite3_column_bytes(st, i));
+      if (n > col.cbMax) return 1;
+      std::memcpy(out, sqlite3_column_text(st, i), n);
+      std::memset(out + n, ' ', col.cbMax - n);
+      if (col.cbMax < size) out[col.cbMax] = 0;
+      *len = col.cbMax;
       return 0;
     }
     case DRM_TYPE_ZSTRING: {
@@ -862,7 +892,10 @@ int32_t RareRetrieveColumn(uint32_t hSession, uint32_t hTable, uint32_t columnId
   if (!length) length = &dummy;
   *length = 0;
   if (bufferSize && !buffer) return Fail(s, DRM_ERR_INVALID_PARAMETER, "no buffer was given for " + std::to_string(bufferSize) + " bytes");
-  if (ResultCursor* r = e.FindResult(hTable)) {
+  // Table cursors first: they are read per column of every record, catalog
+  // answers only while a catalog is walked.
+  Cursor* c = e.FindCursor(hTable);
+  if (ResultCursor* r = c ? nullptr : e.FindResult(hTable)) {
     if (r->pos < 0 || r->pos >= static_cast<long>(r->rows.size()))
       return Fail(s, DRM_ERR_NO_CURRENT_RECORD, "the catalog answer stands on no row");
     if (columnId < 1 || columnId > r->widths.size())
@@ -893,7 +926,6 @@ int32_t RareRetrieveColumn(uint32_t hSession, uint32_t hTable, uint32_t columnId
     *length = w;
     return 0;
   }
-  Cursor* c = e.FindCursor(hTable);
   if (!c || c->session != s)
     return Fail(s, DRM_ERR_INVALID_TABLE, "table handle " + std::to_string(hTable) + " is not open in this session");
   int idx = c->meta->ColumnIndex(columnId);
