@@ -202,7 +202,7 @@ int32_t RareCreateIndex(uint32_t hSession, uint32_t hTable, const char* indexNam
     for (auto& ix : c->meta->indexes)
       if (ix.flags & DRM_IDXFLAG_PRIMARY)
         return Fail(s, DRM_ERR_PRIMARY_EXISTS, tn + " already has the primary index '" + ix.name + "'");
-  if (!keySpec) return Fail(s, DRM_ERR_INVALID_PARAMETER, "index '" + name + "' has no key specification");
+  if (!keySpec) return Fail(s, DRM_ERR_INVALID_PARAMETER, "index '" + name + "' has no key description");
   IndexMeta ix;
   ix.name = name;
   ix.flags = flags & (DRM_IDXFLAG_UNIQUE | DRM_IDXFLAG_PRIMARY | DRM_IDXFLAG_CASE_SENSITIVE);
@@ -214,7 +214,7 @@ int32_t RareCreateIndex(uint32_t hSession, uint32_t hTable, const char* indexNam
     std::string colName(keySpec + start, p - start);
     ++p;
     if (dir != '+' && dir != '-')
-      return Fail(s, DRM_ERR_INVALID_PARAMETER, "key specification of index '" + name + "' has an entry without '+' or '-'");
+      return Fail(s, DRM_ERR_INVALID_PARAMETER, "key description of index '" + name + "' has an entry without '+' or '-'");
     const ColumnMeta* col = nullptr;
     for (auto& cc : c->meta->columns)
       if (cc.name == colName) col = &cc;

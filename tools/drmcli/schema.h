@@ -77,7 +77,7 @@ struct IndexDef {
   bool CaseInsensitive = false;
 
   uint32_t Flags() const;
-  // The engine's key specification: "+A\0-B\0\0".
+  // The engine's key description: "+A\0-B\0\0".
   std::string KeySpec() const;
 };
 
