@@ -32,6 +32,16 @@ void CheckSql(int rc, sqlite3* db, const char* what) {
   std::exit(1);
 }
 
+// Resident memory of this process in KiB.
+long ResidentKiB() {
+  long pages = 0, resident = 0;
+  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 struct World {
   std::string Dir, Location;
   uint32_t Rows = 0;
@@ -145,6 +155,9 @@ void BM_Walk_TableComponent(benchmark::State& state) {
   dac::TField* f[6] = {t->FieldByName("Id"), t->FieldByName("Code"), t->FieldByName("Name"),
                        t->FieldByName("Amount"), t->FieldByName("Grp"), t->FieldByName("Created")};
   int64_t records = 0;
+  // The walk's own memory must not grow with the table: compare the
+  // resident size before and after the walks (counter "rss_growth_kib").
+  const long rssBefore = ResidentKiB();
   for (auto _ : state) {
     int64_t sum = 0;
     for (t->First(); !t->Eof(); t->Next()) {
@@ -158,6 +171,7 @@ void BM_Walk_TableComponent(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(sum);
   }
+  state.counters["rss_growth_kib"] = static_cast<double>(ResidentKiB() - rssBefore);
   state.SetItemsProcessed(records);
   t->Close();
 }
