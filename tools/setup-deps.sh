@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3
   libcli11-dev nlohmann-json3-dev
-  qt6-base-dev unixodbc-dev
+  qt6-base-dev fonts-dejavu-core unixodbc-dev
 )
 
 missing=()
