@@ -601,10 +601,6 @@ void CloseCursor(Engine& e, Cursor* c) {
 
 using namespace drmengine;
 
-#define ENGINE_LOCK        \
-  Engine& e = TheEngine(); \
-  std::lock_guard<std::recursive_mutex> guard(e.lock)
-
 #define GET_CURSOR(h)                                                                               \
   Cursor* c = e.FindCursor(h);                                                                      \
   if (!c)                                                                                           \

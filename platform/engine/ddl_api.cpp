@@ -6,10 +6,6 @@
 
 using namespace drmengine;
 
-#define ENGINE_LOCK        \
-  Engine& e = TheEngine(); \
-  std::lock_guard<std::recursive_mutex> guard(e.lock)
-
 namespace {
 
 const uint32_t kMaxColumns = 1000;

@@ -210,6 +210,12 @@ struct Engine {
 
 Engine& TheEngine();
 
+// Every entry point of the interface runs under the engine lock, with the
+// engine reachable as `e`.
+#define ENGINE_LOCK                               \
+  ::drmengine::Engine& e = ::drmengine::TheEngine(); \
+  std::lock_guard<std::recursive_mutex> guard(e.lock)
+
 // Records the failure as the session's last one and returns the status.
 int32_t Fail(Session* s, int32_t status, std::string text);
 // Maps an SQLite failure to a status and records it.

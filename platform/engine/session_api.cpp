@@ -406,10 +406,6 @@ void CloseDb(Engine& e, DbHandle* d) {
 
 using namespace drmengine;
 
-#define ENGINE_LOCK                  \
-  Engine& e = TheEngine();           \
-  std::lock_guard<std::recursive_mutex> guard(e.lock)
-
 extern "C" {
 
 int32_t RareBeginSession(uint32_t* hSession, const char*, const char*, const char*) {
