@@ -12,6 +12,7 @@
 #include "platform/desktop/dialogs.h"
 #include "platform/desktop/odbc_data_sources.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/text.h"
 #include "sessions/session.h"
 #include "sessions/session_list.h"
@@ -263,6 +264,10 @@ void TPvAbsDatabase::RemoveSessionAlias(bool RestoreMode) {
 }
 
 void TPvAbsDatabase::DoDisconnect() {
+  // Closing the datasets releases their hold on this database; the session
+  // must not close or free it again from inside this close.
+  FClosing = true;
+  Finally closed([this] { FClosing = false; });
   FSession->DBNotification(dbClose, this);
   CloseDataSets();
   while (FIsInTransaction) Rollback();

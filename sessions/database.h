@@ -60,6 +60,8 @@ class TPvAbsDatabase : public TCustomConnection, public IPvDatabaseDescription {
   void SetTemporary(bool Value) { FTemporary = Value; }
   bool SessionAlias() const { return FSessionAlias; }
   int32_t RefCount() const { return FRefCount; }
+  // True while the database disconnects (its datasets are being closed).
+  bool Closing() const { return FClosing; }
 
   // --- operations -----------------------------------------------------------
   void CheckActive();
@@ -111,6 +113,7 @@ class TPvAbsDatabase : public TCustomConnection, public IPvDatabaseDescription {
   bool FLoginPromptOnlyIfNecessary = true;
   bool FKeepConnection = true;
   bool FTemporary = false;
+  bool FClosing = false;
   bool FHandleShared = false;
   bool FReadOnly = false;
   int32_t FRefCount = 0;

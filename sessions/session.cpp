@@ -341,7 +341,9 @@ TPvAbsDatabase* TPvAbsSession::DoOpenDatabase(const std::string& DatabaseName, T
 void TPvAbsSession::CloseDatabase(TPvAbsDatabase* Database) {
   if (Database == nullptr) return;
   if (Database->FRefCount > 0) --Database->FRefCount;
-  if (Database->FRefCount != 0 || Database->KeepConnection()) return;
+  // A database that is closing already (its datasets let go of it inside
+  // its own close) is neither closed again nor freed here.
+  if (Database->FRefCount != 0 || Database->KeepConnection() || Database->Closing()) return;
   if (!Database->Temporary())
     Database->Close();
   else if (!Database->ComponentState().Contains(csDestroying))
