@@ -780,9 +780,15 @@ int32_t TDataSet::MoveBy(int32_t Distance) {
           ++FActiveRecord;
           --Distance;
           ++moved;
-        } else if (GetNextRecord()) {
+        } else if (const bool full = FRecordCount == RingSize(); GetNextRecord()) {
+          // A full ring shifts its buffers under the active slot; one with
+          // room (a record appeared after the last one read) takes the
+          // record into the next slot, and the active record moves onto it.
+          if (full)
+            --scrolled;
+          else
+            ++FActiveRecord;
           --Distance;
-          --scrolled;
           ++moved;
         } else {
           FEOF = true;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/db/binary_fields.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/sysutils.h"
 
 namespace dac {
@@ -485,10 +486,12 @@ int32_t TMemoryDataSet::GetRecordCount() {
 
 int32_t TMemoryDataSet::GetRecNo() {
   CheckActive();
+  // 0 is "no record number": an empty dataset, or a record not posted yet.
+  if (State() == dsInsert) return 0;
   TRecordBuffer b = State() == dsCalcFields ? CalcBuffer() : ActiveBuffer();
-  if (b == nullptr || IsEmpty() || GetBookmarkFlag(b) != bfCurrent) return -1;
+  if (b == nullptr || IsEmpty() || GetBookmarkFlag(b) != bfCurrent) return 0;
   int32_t i = IndexOfId(IdAt(b), HintAt(b));
-  if (i < 0) return -1;
+  if (i < 0) return 0;
   if (!(Filtered() && OnFilterRecord())) return i + 1;
   int32_t n = 0;
   for (int32_t k = 0; k <= i; ++k) {
@@ -556,6 +559,27 @@ int32_t TMemoryDataSet::InsertRow(TRecordBuffer Buffer, bool Append) {
   FRows.insert(FRows.begin() + at, std::move(row));
   FCursor = at;
   return at;
+}
+
+void TMemoryDataSet::AppendStoredRecord(const std::vector<Variant>& Values) {
+  CheckActive();
+  // The values are written into the scan buffer in the filter state, which
+  // reads and writes that buffer without events or edit checks.
+  InternalInitRecord(FScanBuffer);
+  SetBookmarkFlag(FScanBuffer, bfEOF);
+  // A cursor after the last record stays after it.
+  const bool afterLast = FCursor >= static_cast<int32_t>(FRows.size());
+  const int32_t cursor = FCursor;
+  TRecordBuffer saved = FFilterBuffer;
+  TDataSetState old = SetTempState(dsFilter);
+  FFilterBuffer = FScanBuffer;
+  Finally restore([&] {
+    FFilterBuffer = saved;
+    RestoreState(old);
+    FCursor = afterLast ? static_cast<int32_t>(FRows.size()) : cursor;
+  });
+  SetFields(Values);
+  InsertRow(FScanBuffer, true);
 }
 
 void TMemoryDataSet::InternalPost() {

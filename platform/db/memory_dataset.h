@@ -27,6 +27,11 @@ class TMemoryDataSet : public TDataSet {
   void EmptyDataSet();
   // Records held, ignoring any filter.
   int32_t StoredRecordCount() const { return static_cast<int32_t>(FRows.size()); }
+  // Adds a record after the last one in the store without touching the
+  // record buffers or the cursor, as another user of shared storage would:
+  // the dataset meets the record at its next fetch. Values go to the fields
+  // in order, as with AppendRecord; the dataset must be open.
+  void AppendStoredRecord(const std::vector<Variant>& Values);
 
   bool BookmarkValid(const TBookmark& Bookmark) override;
   int32_t CompareBookmarks(const TBookmark& B1, const TBookmark& B2) override;
