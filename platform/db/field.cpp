@@ -1,6 +1,7 @@
 #include "platform/db/field.h"
 
 #include <cstring>
+#include <vector>
 
 #include "platform/db/dataset.h"
 #include "platform/rtl/text.h"
@@ -188,11 +189,18 @@ void TField::CalcLookupValue() {
 }
 
 void TField::Bind(bool Binding) {
-  if (Binding && FFieldKind == fkLookup) {
-    if (FLookupDataSet == nullptr || FKeyFields.empty() || FLookupKeyFields.empty() ||
-        FLookupResultField.empty())
-      DatabaseErrorFmt("Lookup information for field '%s' is incomplete", FDataSet, DisplayName());
-  }
+  if (!Binding || FFieldKind != fkLookup) return;
+  if (FLookupDataSet == nullptr || FKeyFields.empty() || FLookupKeyFields.empty() || FLookupResultField.empty())
+    DatabaseErrorFmt("Lookup information for field '%s' is incomplete", FDataSet, DisplayName());
+  // A lookup reads from an open dataset: it opens with the dataset that
+  // uses it, and the names of both ends must exist there. The lookup
+  // dataset stays open when this one closes; others may read from it.
+  std::vector<TField*> fields;
+  FDataSet->GetFieldList(fields, FKeyFields);
+  if (FLookupDataSet != FDataSet) FLookupDataSet->Open();
+  fields.clear();
+  FLookupDataSet->GetFieldList(fields, FLookupKeyFields);
+  FLookupDataSet->FieldByName(FLookupResultField);
 }
 
 bool TField::GetIsNull() { return !GetData(nullptr); }

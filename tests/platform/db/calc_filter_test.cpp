@@ -103,6 +103,45 @@ TEST(CalcFields, LookupField) {
   EXPECT_EQ(title->LookupDataSet(), nullptr) << "a freed lookup dataset is forgotten";
 }
 
+// The dataset a lookup field reads from is opened with the dataset that
+// uses it; its names are checked there too.
+TEST(CalcFields, LookupDataSetOpensWithTheUsingDataSet) {
+  auto depts = CreateUnowned<TMemoryDataSet>();
+  depts->FieldDefs()->Add("CODE", ftInteger);
+  depts->FieldDefs()->Add("TITLE", ftString, 10);
+  depts->Open();
+  depts->AppendRecord({Variant(2), Variant("Two")});
+  depts->Close();
+
+  auto ds = MakePeople(3, false);
+  ds->FieldDefs()->Update();
+  for (int i = 0; i < ds->FieldDefs()->Count(); ++i) ds->FieldDefs()->Items(i)->CreateField(ds.get());
+  TField* title = Create<TStringField>(ds.get());
+  title->SetFieldName("DEPT");
+  title->SetFieldKind(fkLookup);
+  title->SetDataSet(ds.get());
+  title->SetLookupDataSet(depts.get());
+  title->SetKeyFields("ID");
+  title->SetLookupKeyFields("CODE");
+  title->SetLookupResultField("TITLE");
+  ds->Open();
+  EXPECT_TRUE(depts->Active());
+  ds->Next();
+  EXPECT_EQ(title->AsString(), "Two");
+  // Closing the using dataset leaves the lookup dataset alone.
+  ds->Close();
+  EXPECT_TRUE(depts->Active());
+
+  depts->Close();
+  title->SetLookupResultField("NOPE");
+  EXPECT_THROW(ds->Open(), EDatabaseError) << "unknown result field";
+  EXPECT_FALSE(ds->Active());
+  title->SetLookupResultField("TITLE");
+  title->SetKeyFields("NOPE");
+  EXPECT_THROW(ds->Open(), EDatabaseError) << "unknown key field";
+  EXPECT_FALSE(ds->Active());
+}
+
 TEST(Filter, OnFilterRecordCountsAndMoves) {
   auto ds = MakePeople(25);
   ds->SetOnFilterRecord([](TDataSet* d, bool& accept) { accept = d->FieldByName("ID")->AsInteger() % 3 == 0; });
