@@ -1,6 +1,7 @@
 #include "platform/rtl/component.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 
 #include "platform/rtl/exceptions.h"
@@ -14,6 +15,8 @@ namespace {
 
 bool IsIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
+
+constinit std::atomic<TComponent*> gApplicationRoot{nullptr};
 
 // Runs f, keeping the first exception in error instead of passing it on.
 template <class F>
@@ -217,6 +220,9 @@ void TComponent::Destroying() {
 }
 
 void TComponent::BeforeDestruction() {
+  // The root of the application is never left pointing at a freed object.
+  TComponent* self = this;
+  gApplicationRoot.compare_exchange_strong(self, nullptr);
   // Every step runs even when an earlier one raises, so that no list keeps a
   // pointer to this object once it is deleted; the first error is passed on.
   std::exception_ptr error;
@@ -278,5 +284,8 @@ void EndLoading(TComponent* Root) {
   }
   if (error) std::rethrow_exception(error);
 }
+
+void SetApplicationRootComponent(TComponent* Root) { gApplicationRoot.store(Root); }
+TComponent* ApplicationRootComponent() { return gApplicationRoot.load(); }
 
 }  // namespace dac

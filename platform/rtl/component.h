@@ -181,6 +181,13 @@ TFreePtr<T> CreateUnowned(A&&... args) {
   return TFreePtr<T>(Create<T>(nullptr, std::forward<A>(args)...));
 }
 
+// The root of the application's component tree, process-wide: set by the
+// application object when it is made, cleared when it is freed (a root that
+// is freed while still set is cleared too, so it never dangles). Null when
+// there is no tree.
+void SetApplicationRootComponent(TComponent* Root);
+TComponent* ApplicationRootComponent();
+
 // Loading brackets for a component tree (root and everything it owns,
 // recursively). BeginLoading sets csLoading and csReading; EndLoading clears
 // csReading, then calls Loaded() on root and its components in creation

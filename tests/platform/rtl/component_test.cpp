@@ -249,6 +249,19 @@ class TPoint : public TPersistent {
   }
 };
 
+TEST(ApplicationRootTest, SetReadAndClearedWhenTheRootIsFreed) {
+  TComponent* previous = ApplicationRootComponent();
+  auto root = CreateUnowned<TComponent>();
+  auto other = CreateUnowned<TComponent>();
+  SetApplicationRootComponent(root.get());
+  EXPECT_EQ(ApplicationRootComponent(), root.get());
+  other.reset();
+  EXPECT_EQ(ApplicationRootComponent(), root.get()) << "another component's end leaves the root";
+  root.reset();
+  EXPECT_EQ(ApplicationRootComponent(), nullptr) << "a freed root is never left behind";
+  SetApplicationRootComponent(previous);
+}
+
 TEST(PersistentTest, AssignAndAssignError) {
   TPoint a;
   TPoint b;
