@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "platform/rtl/object.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/tset.h"
 
 namespace dac {
@@ -162,16 +163,10 @@ template <class T, class... A>
 T* Create(TComponent* owner, A&&... args) {
   static_assert(std::is_base_of_v<TComponent, T>, "Create<T> makes components");
   T* p = new T(std::forward<A>(args)...);
-  try {
-    if (owner != nullptr) owner->InsertComponent(p);
-    p->AfterConstruction();
-  } catch (...) {
-    try {
-      p->Free();
-    } catch (...) {
-    }
-    throw;
-  }
+  Finally freeOnFailure([p] { p->Free(); });
+  if (owner != nullptr) owner->InsertComponent(p);
+  p->AfterConstruction();
+  freeOnFailure.Dismiss();
   return p;
 }
 
