@@ -14,12 +14,6 @@
 #include "tools/drmcli/sample.h"
 #include "tools/drmcli/values.h"
 
-// Listing named databases is not part of the client interface; an engine
-// that offers it exports this call: the names, each NUL-terminated, then one
-// more NUL; `length` receives the bytes needed; -1038 when they do not fit.
-extern "C" __attribute__((weak)) int32_t RareListDatabaseNames(char* buffer, uint32_t bufferSize,
-                                                               uint32_t* length);
-
 namespace drmcli {
 namespace {
 
@@ -361,27 +355,20 @@ void CmdDump(const std::string& location, const std::string& table, const std::s
 // ---- Named databases ----------------------------------------------------------
 
 void CmdDbNamesList(std::ostream& out) {
-  std::vector<std::string> names;
-  if (RareListDatabaseNames) {
-    uint32_t need = 0;
-    std::string buf(4096, '\0');
-    int32_t st = RareListDatabaseNames(buf.data(), static_cast<uint32_t>(buf.size()), &need);
-    if (st == DRM_ERR_BUFFER_TOO_SMALL) {
-      buf.assign(need, '\0');
-      st = RareListDatabaseNames(buf.data(), static_cast<uint32_t>(buf.size()), &need);
-    }
-    Check(st, kNoSession, "RareListDatabaseNames");
-    for (size_t p = 0; p < buf.size() && buf[p]; p += names.back().size() + 1)
-      names.emplace_back(buf.c_str() + p);
-  } else {
-    // Engines without the listing call keep their registry as a text file
-    // of tab-separated lines, the name first ('#' starts a comment).
-    std::ifstream in(EngineConfigDir() + "/dbnames");
-    std::string l;
-    while (std::getline(in, l))
-      if (!l.empty() && l[0] != '#') names.push_back(l.substr(0, l.find('\t')));
+  uint32_t need = 0;
+  std::string buf(4096, '\0');
+  int32_t st = RareListDatabaseNames(buf.data(), static_cast<uint32_t>(buf.size()), &need);
+  if (st == DRM_ERR_BUFFER_TOO_SMALL) {
+    buf.assign(need, '\0');
+    st = RareListDatabaseNames(buf.data(), static_cast<uint32_t>(buf.size()), &need);
   }
-  for (const std::string& n : names) out << n << "\n";
+  Check(st, kNoSession, "RareListDatabaseNames");
+  // The names, each NUL-terminated, then one more NUL.
+  for (size_t p = 0; p < buf.size() && buf[p]; ) {
+    std::string name(buf.c_str() + p);
+    p += name.size() + 1;
+    out << name << "\n";
+  }
 }
 
 void CmdDbNamesAdd(const std::string& name, const std::string& dictPath,
