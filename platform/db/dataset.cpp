@@ -10,6 +10,7 @@
 #include "platform/db/numeric_fields.h"
 #include "platform/db/string_field.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
@@ -27,27 +28,26 @@ TDataSet::~TDataSet() = default;
 // ---- lifetime --------------------------------------------------------------------
 
 void TDataSet::Shutdown() {
-  std::exception_ptr error;
-  try {
-    SetActive(false);
-  } catch (...) {
-    error = std::current_exception();
-    // Whatever the close left behind must still go.
-    try {
+  auto close = [this] {
+    // Whatever a failing close left behind must still go.
+    Finally release([this] {
       ClearBuffers();
       SetBufListSize(0);
-    } catch (...) {
-    }
-  }
-  std::vector<TDataSource*> sources = FDataSources;
-  FDataSources.clear();
-  for (TDataSource* ds : sources) ds->DataSetFreed();
-  // Fields of other owners stay behind unbound; our own go with our
-  // components.
-  for (TField* f : FFields->List()) f->FDataSet = nullptr;
-  FFields->Clear();
-  TComponent::Shutdown();
-  if (error) std::rethrow_exception(error);
+    });
+    SetActive(false);
+    release.Dismiss();
+  };
+  auto unlink = [this] {
+    std::vector<TDataSource*> sources = FDataSources;
+    FDataSources.clear();
+    for (TDataSource* ds : sources) ds->DataSetFreed();
+    // Fields of other owners stay behind unbound; our own go with our
+    // components.
+    for (TField* f : FFields->List()) f->FDataSet = nullptr;
+    FFields->Clear();
+    TComponent::Shutdown();
+  };
+  RunAll(close, unlink);
 }
 
 void TDataSet::Loaded() {
@@ -82,19 +82,13 @@ void TDataSet::SetActive(bool Value) {
     DoBeforeOpen();
     FEnableEvent = deLayoutChange;
     FInternalCalcFields = false;
-    try {
-      FDefaultFields = FieldCount() == 0;
-      OpenCursor(false);
-    } catch (...) {
-      if (FState != dsOpening) {
-        try {
-          OpenCursorComplete();
-        } catch (...) {
-        }
-      }
-      throw;
-    }
-    if (FState != dsOpening) OpenCursorComplete();
+    // Completes the open, or closes the cursor again when it failed.
+    Finally complete([this] {
+      if (FState != dsOpening) OpenCursorComplete();
+    });
+    FDefaultFields = FieldCount() == 0;
+    OpenCursor(false);
+    complete.Run();
     FModified = false;
   } else if (!Value && FState != dsInactive) {
     DoBeforeClose();
@@ -168,16 +162,9 @@ void TDataSet::InitFieldDefs() {
     InternalInitFieldDefs();
     return;
   }
-  try {
-    OpenCursor(true);
-  } catch (...) {
-    try {
-      CloseCursor();
-    } catch (...) {
-    }
-    throw;
-  }
-  CloseCursor();
+  Finally close([this] { CloseCursor(); });
+  OpenCursor(true);
+  close.Run();
 }
 
 // ---- fields -------------------------------------------------------------------------
@@ -434,26 +421,14 @@ void TDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool T
 
 Variant TDataSet::GetStateFieldValue(TDataSetState AState, TField* Field) {
   TDataSetState old = SetTempState(AState);
-  Variant v;
-  try {
-    v = Field->AsVariant();
-  } catch (...) {
-    RestoreState(old);
-    throw;
-  }
-  RestoreState(old);
-  return v;
+  Finally restore([this, old] { RestoreState(old); });
+  return Field->AsVariant();
 }
 
 void TDataSet::SetStateFieldValue(TDataSetState AState, TField* Field, const Variant& Value) {
   TDataSetState old = SetTempState(AState);
-  try {
-    Field->SetAsVariant(Value);
-  } catch (...) {
-    RestoreState(old);
-    throw;
-  }
-  RestoreState(old);
+  Finally restore([this, old] { RestoreState(old); });
+  Field->SetAsVariant(Value);
 }
 
 TFreePtr<TStream> TDataSet::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
@@ -725,19 +700,13 @@ void TDataSet::First() {
   CheckBrowseMode();
   DoBeforeScroll();
   ClearBuffers();
-  try {
-    InternalFirst();
-    GetNextRecords();
-  } catch (...) {
+  Finally changed([this] {
     FBOF = true;
-    try {
-      DataEvent(deDataSetChange, 0);
-    } catch (...) {
-    }
-    throw;
-  }
-  FBOF = true;
-  DataEvent(deDataSetChange, 0);
+    DataEvent(deDataSetChange, 0);
+  });
+  InternalFirst();
+  GetNextRecords();
+  changed.Run();
   DoAfterScroll();
 }
 
@@ -745,20 +714,14 @@ void TDataSet::Last() {
   CheckBrowseMode();
   DoBeforeScroll();
   ClearBuffers();
-  try {
-    InternalLast();
-    GetPriorRecords();
-    if (FRecordCount > 0) FActiveRecord = FRecordCount - 1;
-  } catch (...) {
+  Finally changed([this] {
     FEOF = true;
-    try {
-      DataEvent(deDataSetChange, 0);
-    } catch (...) {
-    }
-    throw;
-  }
-  FEOF = true;
-  DataEvent(deDataSetChange, 0);
+    DataEvent(deDataSetChange, 0);
+  });
+  InternalLast();
+  GetPriorRecords();
+  if (FRecordCount > 0) FActiveRecord = FRecordCount - 1;
+  changed.Run();
   DoAfterScroll();
 }
 
@@ -768,56 +731,48 @@ int32_t TDataSet::MoveBy(int32_t Distance) {
   if (Distance == 0 || (Distance > 0 && FEOF) || (Distance < 0 && FBOF)) return 0;
   int32_t moved = 0;
   int32_t scrolled = 0;  // ring shifts, reported to the links
-  auto finish = [&] {
+  Finally finish([&] {
     DataEvent(deDataSetScroll, scrolled);
     DoAfterScroll();
-  };
-  try {
-    if (Distance > 0) {
-      FBOF = false;
-      while (Distance > 0 && !FEOF) {
-        if (FActiveRecord < FRecordCount - 1) {
+  });
+  if (Distance > 0) {
+    FBOF = false;
+    while (Distance > 0 && !FEOF) {
+      if (FActiveRecord < FRecordCount - 1) {
+        ++FActiveRecord;
+        --Distance;
+        ++moved;
+      } else if (const bool full = FRecordCount == RingSize(); GetNextRecord()) {
+        // A full ring shifts its buffers under the active slot; one with
+        // room (a record appeared after the last one read) takes the
+        // record into the next slot, and the active record moves onto it.
+        if (full)
+          --scrolled;
+        else
           ++FActiveRecord;
-          --Distance;
-          ++moved;
-        } else if (const bool full = FRecordCount == RingSize(); GetNextRecord()) {
-          // A full ring shifts its buffers under the active slot; one with
-          // room (a record appeared after the last one read) takes the
-          // record into the next slot, and the active record moves onto it.
-          if (full)
-            --scrolled;
-          else
-            ++FActiveRecord;
-          --Distance;
-          ++moved;
-        } else {
-          FEOF = true;
-        }
-      }
-    } else {
-      FEOF = false;
-      while (Distance < 0 && !FBOF) {
-        if (FActiveRecord > 0) {
-          --FActiveRecord;
-          ++Distance;
-          --moved;
-        } else if (GetPriorRecord()) {
-          ++Distance;
-          ++scrolled;
-          --moved;
-        } else {
-          FBOF = true;
-        }
+        --Distance;
+        ++moved;
+      } else {
+        FEOF = true;
       }
     }
-  } catch (...) {
-    try {
-      finish();
-    } catch (...) {
+  } else {
+    FEOF = false;
+    while (Distance < 0 && !FBOF) {
+      if (FActiveRecord > 0) {
+        --FActiveRecord;
+        ++Distance;
+        --moved;
+      } else if (GetPriorRecord()) {
+        ++Distance;
+        ++scrolled;
+        --moved;
+      } else {
+        FBOF = true;
+      }
     }
-    throw;
   }
-  finish();
+  finish.Run();
   return moved;
 }
 
@@ -984,16 +939,13 @@ void TDataSet::DoInsertAppend(bool DoAppend) {
 
 void TDataSet::EndInsertAppend() {
   SetState(dsInsert);
-  try {
+  {
+    // A failing OnNewRecord drops the new record: staying in insert mode
+    // over a resynced ring would post a copy of whatever record ended up
+    // active.
+    Finally abandon([this] { AbandonInsert(true); });
     DoOnNewRecord();
-  } catch (...) {
-    // The new record is dropped: staying in insert mode over a resynced
-    // ring would post a copy of whatever record ended up active.
-    try {
-      AbandonInsert(true);
-    } catch (...) {
-    }
-    throw;
+    abandon.Dismiss();
   }
   FModified = false;
   DataEvent(deDataSetChange, 0);
@@ -1025,17 +977,13 @@ void TDataSet::DoInsertAppendRecord(const std::vector<Variant>& Values, bool DoA
     FBOF = false;
     FEOF = true;
   }
-  try {
+  {
+    Finally abandon([this] { AbandonInsert(false); });
     SetState(dsInsert);
     SetFields(Values);
     DoBeforePost();
     InternalAddRecord(ActiveBuffer(), DoAppend);
-  } catch (...) {
-    try {
-      AbandonInsert(false);
-    } catch (...) {
-    }
-    throw;
+    abandon.Dismiss();
   }
   CursorPosChanged();
   FreeFieldBuffers();
@@ -1140,16 +1088,11 @@ void TDataSet::CalculateFields(TRecordBuffer Buffer) {
   if (FState == dsInternalCalc) return;
   TDataSetState old = FState;
   FState = dsCalcFields;
-  try {
-    ClearCalcFields(Buffer);
-    for (TField* f : FFields->List())
-      if (f->FieldKind() == fkLookup) f->CalcLookupValue();
-    DoOnCalcFields();
-  } catch (...) {
-    FState = old;
-    throw;
-  }
-  FState = old;
+  Finally restore([this, old] { FState = old; });
+  ClearCalcFields(Buffer);
+  for (TField* f : FFields->List())
+    if (f->FieldKind() == fkLookup) f->CalcLookupValue();
+  DoOnCalcFields();
 }
 
 void TDataSet::DoOnCalcFields() { Fire(OnCalcFields); }

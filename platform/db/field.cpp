@@ -5,6 +5,7 @@
 
 #include "platform/db/dataset.h"
 #include "platform/rtl/text.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
@@ -166,15 +167,11 @@ void TField::Validate(const void* Buffer) {
   if (!FOnValidate) return;
   FValidateBuffer = Buffer;
   FValidating = true;
-  try {
-    FOnValidate(this);
-  } catch (...) {
+  Finally done([this] {
     FValidating = false;
     FValidateBuffer = nullptr;
-    throw;
-  }
-  FValidating = false;
-  FValidateBuffer = nullptr;
+  });
+  FOnValidate(this);
 }
 
 void TField::Change() {
@@ -282,10 +279,7 @@ void TField::Notification(TComponent* AComponent, TOperation Operation) {
 void TField::Shutdown() {
   if (FDataSet != nullptr) {
     // A field leaving an open dataset would leave the ring's layout stale.
-    try {
-      FDataSet->Close();
-    } catch (...) {
-    }
+    CleanupStep([this] { FDataSet->Close(); });
     FDataSet->RemoveField(this);
     FDataSet = nullptr;
   }

@@ -253,11 +253,12 @@ void TMemoryDataSet::InternalOpen() {
   if (!sameLayout()) FRows.clear();
   FRowLayout = FSlots;
   if (DefaultFields()) CreateFields();
-  try {
+  {
+    Finally dropDefaultFields([this] {
+      if (DefaultFields()) DestroyFields();
+    });
     BindFields(true);
-  } catch (...) {
-    if (DefaultFields()) DestroyFields();
-    throw;
+    dropDefaultFields.Dismiss();
   }
   FRecInfoOfs = (FRecordSize + CalcFieldsSize() + 7) & ~7;
   FRecBufSize = FRecInfoOfs + kInfoSize;
@@ -296,21 +297,21 @@ void TMemoryDataSet::EmptyDataSet() {
 
 // ---- reading -----------------------------------------------------------------------
 
-bool TMemoryDataSet::Accept(TRecordBuffer Buffer) {
-  if (!(Filtered() || FFindMode) || !OnFilterRecord()) return true;
-  bool accept = true;
+auto TMemoryDataSet::FilterOn(TRecordBuffer Buffer) {
   TRecordBuffer saved = FFilterBuffer;
   TDataSetState old = SetTempState(dsFilter);
   FFilterBuffer = Buffer;
-  try {
-    OnFilterRecord()(this, accept);
-  } catch (...) {
+  return Finally([this, saved, old] {
     FFilterBuffer = saved;
     RestoreState(old);
-    throw;
-  }
-  FFilterBuffer = saved;
-  RestoreState(old);
+  });
+}
+
+bool TMemoryDataSet::Accept(TRecordBuffer Buffer) {
+  if (!(Filtered() || FFindMode) || !OnFilterRecord()) return true;
+  bool accept = true;
+  auto filtering = FilterOn(Buffer);
+  OnFilterRecord()(this, accept);
   return accept;
 }
 
@@ -570,14 +571,8 @@ void TMemoryDataSet::AppendStoredRecord(const std::vector<Variant>& Values) {
   // A cursor after the last record stays after it.
   const bool afterLast = FCursor >= static_cast<int32_t>(FRows.size());
   const int32_t cursor = FCursor;
-  TRecordBuffer saved = FFilterBuffer;
-  TDataSetState old = SetTempState(dsFilter);
-  FFilterBuffer = FScanBuffer;
-  Finally restore([&] {
-    FFilterBuffer = saved;
-    RestoreState(old);
-    FCursor = afterLast ? static_cast<int32_t>(FRows.size()) : cursor;
-  });
+  Finally keepCursor([&] { FCursor = afterLast ? static_cast<int32_t>(FRows.size()) : cursor; });
+  auto filtering = FilterOn(FScanBuffer);
   SetFields(Values);
   InsertRow(FScanBuffer, true);
 }
@@ -628,9 +623,10 @@ bool TMemoryDataSet::FindRecord(bool Restart, bool GoForward) {
   SetFound(false);
   UpdateCursorPos();
   CursorPosChanged();
-  FFindMode = true;
   bool found = false;
-  try {
+  {
+    FFindMode = true;
+    Finally findModeOff([this] { FFindMode = false; });
     if (Restart) {
       if (GoForward)
         InternalFirst();
@@ -638,11 +634,7 @@ bool TMemoryDataSet::FindRecord(bool Restart, bool GoForward) {
         InternalLast();
     }
     found = GetRecord(TempBuffer(), GoForward ? gmNext : gmPrior, true) == grOK;
-  } catch (...) {
-    FFindMode = false;
-    throw;
   }
-  FFindMode = false;
   if (found) {
     Resync({rmExact, rmCenter});
     SetFound(true);
@@ -686,19 +678,9 @@ int32_t TMemoryDataSet::FindRow(const std::string& KeyFields, const Variant& Key
     LoadRow(FScanBuffer, i);
     GetCalcFields(FScanBuffer);
     if (!Accept(FScanBuffer)) continue;
-    TRecordBuffer saved = FFilterBuffer;
-    TDataSetState old = SetTempState(dsFilter);
-    FFilterBuffer = FScanBuffer;
+    auto filtering = FilterOn(FScanBuffer);
     bool all = true;
-    try {
-      for (size_t k = 0; k < fields.size() && all; ++k) all = matches(fields[k], values[k]);
-    } catch (...) {
-      FFilterBuffer = saved;
-      RestoreState(old);
-      throw;
-    }
-    FFilterBuffer = saved;
-    RestoreState(old);
+    for (size_t k = 0; k < fields.size() && all; ++k) all = matches(fields[k], values[k]);
     if (all) return i;
   }
   return -1;
@@ -722,20 +704,8 @@ Variant TMemoryDataSet::Lookup(const std::string& KeyFields, const Variant& KeyV
   if (i < 0) return Variant::Null();
   LoadRow(FScanBuffer, i);
   GetCalcFields(FScanBuffer);
-  TRecordBuffer saved = FFilterBuffer;
-  TDataSetState old = SetTempState(dsFilter);
-  FFilterBuffer = FScanBuffer;
-  Variant result;
-  try {
-    result = FieldValues(ResultFields);
-  } catch (...) {
-    FFilterBuffer = saved;
-    RestoreState(old);
-    throw;
-  }
-  FFilterBuffer = saved;
-  RestoreState(old);
-  return result;
+  auto filtering = FilterOn(FScanBuffer);
+  return FieldValues(ResultFields);
 }
 
 }  // namespace dac

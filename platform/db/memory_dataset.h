@@ -99,6 +99,9 @@ class TMemoryDataSet : public TDataSet {
   void LoadRow(TRecordBuffer Buffer, int32_t Index);
   void StoreRow(TRecordBuffer Buffer, TMemRow& Row);
   bool Accept(TRecordBuffer Buffer);
+  // Field reads and writes go to Buffer, in the filter state, until the
+  // returned guard ends.
+  auto FilterOn(TRecordBuffer Buffer);
   // Index of the record with that id (hint tried first), -1 when gone.
   int32_t IndexOfId(uint32_t Id, int32_t Hint) const;
   int32_t InsertRow(TRecordBuffer Buffer, bool Append);

@@ -190,5 +190,45 @@ TEST(Filter, FindFirstNextPriorLast) {
   EXPECT_EQ(ds->RecordCount(), 10) << "finding does not filter";
 }
 
+// A handler or a name that fails in the middle of a filtered read, a find,
+// a lookup or a calculation leaves the dataset in the state it was in.
+TEST(Filter, FailuresInsideTemporaryStatesRestoreTheState) {
+  auto ds = MakePeople(25);
+  auto expectBrowsing = [&](const char* what) {
+    EXPECT_EQ(ds->State(), dsBrowse) << what;
+    EXPECT_FALSE(ds->ControlsDisabled()) << what;
+  };
+  bool fail = false;
+  ds->SetOnFilterRecord([&fail](TDataSet* d, bool& accept) {
+    if (fail && d->FieldByName("ID")->AsInteger() >= 15) throw EDatabaseError("filter failed");
+    accept = true;
+  });
+  ds->SetFiltered(true);
+  fail = true;
+  EXPECT_THROW(ds->MoveBy(20), EDatabaseError);
+  expectBrowsing("filtered read");
+  ds->SetFiltered(false);
+  expectBrowsing("filter off");
+  EXPECT_THROW(ds->FindLast(), EDatabaseError);
+  expectBrowsing("find");
+  ds->SetOnFilterRecord(nullptr);
+  EXPECT_THROW(ds->Lookup("ID", Variant(3), "NOPE"), EDatabaseError);
+  expectBrowsing("lookup");
+  EXPECT_EQ(ds->Lookup("ID", Variant(3), "NAME").AsString(), "Name3");
+}
+
+TEST(CalcFields, FailingOnCalcFieldsRestoresTheState) {
+  CalcPeople p;
+  TDataSet* ds = p.ds.get();
+  ds->Edit();
+  TDataSetNotifyEvent calc = ds->OnCalcFields;
+  ds->OnCalcFields = [](TDataSet*) { throw EDatabaseError("calc failed"); };
+  EXPECT_THROW(ds->FieldByName("SALARY")->SetAsFloat(1), EDatabaseError);
+  EXPECT_EQ(ds->State(), dsEdit);
+  ds->OnCalcFields = calc;
+  ds->Cancel();
+  EXPECT_EQ(ds->State(), dsBrowse);
+}
+
 }  // namespace
 }  // namespace dac::testing
