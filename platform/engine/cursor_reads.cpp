@@ -41,12 +41,16 @@ int32_t FastRead(const ColumnMeta& col, sqlite3_stmt* st, int i, char* out, uint
     }
     case DRM_TYPE_DATE:
     case DRM_TYPE_TIME: {
-      // Stored as yyyymmdd or hhmmss; the engine form is three 16-bit parts.
+      // Stored as yyyymmdd or hhmmss; the engine forms are three 16-bit parts.
       if (size < 6 || type != SQLITE_INTEGER) return 1;
       int64_t v = sqlite3_column_int64(st, i);
-      uint16_t w[3] = {static_cast<uint16_t>(v / 10000), static_cast<uint16_t>(v / 100 % 100),
-                       static_cast<uint16_t>(v % 100)};
-      std::memcpy(out, w, sizeof w);
+      if (col.Drm() == DRM_TYPE_DATE) {
+        const DRM_Date d = StoredToDate(v);
+        std::memcpy(out, &d, sizeof d);
+      } else {
+        const DRM_Time t = StoredToTime(v);
+        std::memcpy(out, &t, sizeof t);
+      }
       *len = 6;
       return 0;
     }

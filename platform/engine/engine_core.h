@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/drm.h"
+#include "engine/drm_values.h"
 
 namespace drmengine {
 
@@ -174,6 +175,9 @@ bool DefaultToVal(const ColumnMeta& c, const std::string& text, Val& out);
 int32_t ValidateColumnType(uint32_t colTyp, uint32_t cbMax, uint16_t precision, uint16_t scale,
                            std::string& what);
 int32_t IntPower10(int64_t& v, int32_t power);  // 1 success, 0 overflow
+// Stored dates are integers yyyymmdd, times hhmmss.
+DRM_Date StoredToDate(int64_t v);
+DRM_Time StoredToTime(int64_t v);
 
 // ---- Locations and the named-database registry (locations.cpp) -----------
 
