@@ -201,7 +201,8 @@ void CmdImportCsv(const std::string& location, const std::string& table, const s
         throw std::runtime_error(file + " line " + std::to_string(line) + ": " +
                                  std::to_string(record.size()) + " fields, the header has " +
                                  std::to_string(header.size()));
-      for (size_t i = 0; i < cols.size(); ++i) values[i] = where[i] >= 0 ? &record[where[i]] : nullptr;
+      for (size_t i = 0; i < cols.size(); ++i)
+        values[i] = where[i] >= 0 ? &record[static_cast<size_t>(where[i])] : nullptr;
       try {
         InsertRow(t, cols, values);
       } catch (const DrmError& e) {
@@ -438,7 +439,8 @@ void CmdSampleCompany(const std::string& location, uint32_t records, uint64_t se
     RareSetTransact(s.Handle(), DRM_TRANS_ROLLBACK, "drmcli");
     throw;
   }
-  size_t parents = std::count_if(rows.begin(), rows.end(), [](const CompanyRow& r) { return !r.fHasParentCmp; });
+  const auto parents = static_cast<size_t>(
+      std::count_if(rows.begin(), rows.end(), [](const CompanyRow& r) { return !r.fHasParentCmp; }));
   out << "Created table Company with " << rows.size() << " records (" << parents << " parents, "
       << rows.size() - parents << " subsidiaries; seed " << seed << ") at " << location;
   if (LooksLikePath(location)) out << " (folder " << LocalFolder(location) << ")";
