@@ -9,6 +9,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/int128.h"
 #include "platform/rtl/sysutils_detail.h"
 #include "platform/rtl/text.h"
 
@@ -38,7 +39,7 @@ bool ParseInt(std::string_view text, int64_t lo, int64_t hi, int64_t& result) {
     i += 2;
   }
   if (i >= s.size()) return false;
-  unsigned __int128 v = 0;
+  UInt128 v = 0;
   for (; i < s.size(); ++i) {
     const char c = s[i];
     int dig = -1;
@@ -51,15 +52,15 @@ bool ParseInt(std::string_view text, int64_t lo, int64_t hi, int64_t& result) {
     }
     if (dig < 0 || dig >= base) return false;
     v = v * static_cast<unsigned>(base) + static_cast<unsigned>(dig);
-    if (v > (static_cast<unsigned __int128>(1) << 64)) return false;
+    if (v > (static_cast<UInt128>(1) << 64)) return false;
   }
-  __int128 sv = neg ? -static_cast<__int128>(v) : static_cast<__int128>(v);
+  Int128 sv = neg ? -static_cast<Int128>(v) : static_cast<Int128>(v);
   // Hexadecimal text may spell a negative number in two's complement
   // ("$FFFFFFFF" is -1 for a 32-bit result), as the classic parser allows.
   if (base == 16 && !neg) {
-    if (hi == INT32_MAX && v > static_cast<unsigned __int128>(INT32_MAX) && v <= 0xFFFFFFFFu) {
+    if (hi == INT32_MAX && v > static_cast<UInt128>(INT32_MAX) && v <= 0xFFFFFFFFu) {
       sv = static_cast<int32_t>(static_cast<uint32_t>(v));
-    } else if (hi == INT64_MAX && v > static_cast<unsigned __int128>(INT64_MAX) &&
+    } else if (hi == INT64_MAX && v > static_cast<UInt128>(INT64_MAX) &&
                v <= std::numeric_limits<uint64_t>::max()) {
       sv = static_cast<int64_t>(static_cast<uint64_t>(v));
     }

@@ -20,9 +20,9 @@ using detail::ToLowerAscii;
 // ---- dates ----
 
 int CountRun(std::string_view f, size_t i, char lower) {
-  int n = 0;
+  size_t n = 0;
   while (i + n < f.size() && ToLowerAscii(f[i + n]) == lower) ++n;
-  return n;
+  return static_cast<int>(n);
 }
 
 bool StartsWithNoCase(std::string_view s, size_t i, std::string_view what) {

@@ -213,7 +213,7 @@ std::string FormatSection(const PictureSection& p, double value, const TFormatSe
     } else if (p.ExpPlus) {
       expPart += '+';
     }
-    if (e.size() < static_cast<size_t>(p.ExpDigits)) expPart.append(p.ExpDigits - e.size(), '0');
+    if (e.size() < static_cast<size_t>(p.ExpDigits)) expPart.append(static_cast<size_t>(p.ExpDigits) - e.size(), '0');
     expPart += e;
   } else {
     if (!digits.empty() && RoundDigitsAt(digits, point, point + p.FracPlaces)) isZero = false;
