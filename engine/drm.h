@@ -312,7 +312,8 @@ DRM_API int32_t RareBeginSession(uint32_t* hSession, const char* user, const cha
                                  const char* ext) DRM_NOEXCEPT;
 DRM_API int32_t RareEndSession(uint32_t hSession) DRM_NOEXCEPT;
 DRM_API int32_t RareSetSessionOption(uint32_t hSession, int32_t option, int32_t value) DRM_NOEXCEPT;
-DRM_API int32_t RareSetTransact(uint32_t hSession, int32_t operation, const char* savepoint) DRM_NOEXCEPT;
+DRM_API int32_t RareSetTransact(uint32_t hSession, int32_t operation,
+                                const char* savepoint) DRM_NOEXCEPT;
 
 /* ---- Databases ------------------------------------------------------------ */
 /* target = host, TAB, database name or path */
@@ -343,7 +344,8 @@ DRM_API int32_t RareOpenTable(uint32_t hSession, uint32_t hDatabase, const char*
                               uint32_t reserved, int32_t mode, uint32_t* hTable) DRM_NOEXCEPT;
 DRM_API int32_t RareCloseTable(uint32_t hSession, uint32_t hTable) DRM_NOEXCEPT;
 DRM_API int32_t RareSetTableOption(uint32_t hTable, int32_t option, const void* value) DRM_NOEXCEPT;
-DRM_API int32_t RareSetTableIndex(uint32_t hSession, uint32_t hTable, const char* indexName) DRM_NOEXCEPT;
+DRM_API int32_t RareSetTableIndex(uint32_t hSession, uint32_t hTable,
+                                  const char* indexName) DRM_NOEXCEPT;
 
 /* ---- Positioning ------------------------------------------------------------ */
 DRM_API int32_t RareMove(uint32_t hSession, uint32_t hTable, uint32_t moveCode) DRM_NOEXCEPT;
@@ -387,7 +389,8 @@ DRM_API int32_t RareSetRange(uint32_t hTable, const DRM_FilterStruct* startTerms
 DRM_API int32_t RareCancelRange(uint32_t hTable) DRM_NOEXCEPT;
 DRM_API int32_t RareSetFilterOnColumns(uint32_t hTable, const DRM_FilterStruct* terms,
                                        uint16_t count, int32_t* tag, int32_t mode) DRM_NOEXCEPT;
-DRM_API int32_t RareRemoveFilterFromColumns(uint32_t hTable, int32_t tag, int32_t mode) DRM_NOEXCEPT;
+DRM_API int32_t RareRemoveFilterFromColumns(uint32_t hTable, int32_t tag,
+                                            int32_t mode) DRM_NOEXCEPT;
 
 /* ---- Catalog ------------------------------------------------------------------ */
 DRM_API int32_t RareGetDatabaseTableInfo(uint32_t hSession, uint32_t hDatabase, uint32_t* info,
@@ -408,10 +411,13 @@ DRM_API int32_t RareCreateColumn(uint32_t hSession, uint32_t hTable, const char*
 DRM_API int32_t RareCreateIndex(uint32_t hSession, uint32_t hTable, const char* indexName,
                                 uint32_t flags, const char* keySpec, uint32_t keySpecLen,
                                 uint32_t reserved) DRM_NOEXCEPT;
-DRM_API int32_t RareDeleteIndex(uint32_t hSession, uint32_t hTable, const char* indexName) DRM_NOEXCEPT;
-DRM_API int32_t RareDeleteTable(uint32_t hSession, uint32_t hDatabase, const char* tableName) DRM_NOEXCEPT;
+DRM_API int32_t RareDeleteIndex(uint32_t hSession, uint32_t hTable,
+                                const char* indexName) DRM_NOEXCEPT;
+DRM_API int32_t RareDeleteTable(uint32_t hSession, uint32_t hDatabase,
+                                const char* tableName) DRM_NOEXCEPT;
 DRM_API int32_t RareRenameTable(uint32_t hTable, const char* newName) DRM_NOEXCEPT;
-DRM_API int32_t RareSetOwnerOnTable(uint32_t hTable, const char* owner, int32_t accessMode) DRM_NOEXCEPT;
+DRM_API int32_t RareSetOwnerOnTable(uint32_t hTable, const char* owner,
+                                    int32_t accessMode) DRM_NOEXCEPT;
 
 /* ---- Direct record-manager access ------------------------------------------- */
 /* Operations of RareRmCall */
@@ -435,7 +441,8 @@ DRM_API int32_t DrmEngineSetUser(uint32_t hSession, uint32_t hDatabase, const ch
                                  const char* password) DRM_NOEXCEPT;
 /* Lists the named databases: each name NUL-terminated, then one more NUL.
    `length` receives the bytes needed; -1038 when they do not fit. */
-DRM_API int32_t RareListDatabaseNames(char* buffer, uint32_t bufferSize, uint32_t* length) DRM_NOEXCEPT;
+DRM_API int32_t RareListDatabaseNames(char* buffer, uint32_t bufferSize,
+                                      uint32_t* length) DRM_NOEXCEPT;
 
 /* ---- Diagnostics -------------------------------------------------------------- */
 /* hSession 0xFFFFFFFF: no session. Always writes a NUL-terminated text. */
