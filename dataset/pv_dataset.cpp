@@ -8,6 +8,7 @@
 #include "errors/messages.h"
 #include "errors/pv_errors.h"
 #include "errors/trace.h"
+#include "platform/rtl/scope_guard.h"
 #include "sessions/database.h"
 #include "sessions/session.h"
 #include "sessions/session_list.h"
@@ -320,7 +321,13 @@ void TPvDataSet::StoreRecNo(int32_t Value) {
 
 void TPvDataSet::ClearBlobCache(TRecordBuffer Buffer) {
   TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.ClearBlobCache");
-  if (!FCacheBlobs || BlobFieldCount() == 0 || Buffer == nullptr) return;
+  ReleaseBlobSlots(Buffer);
+}
+
+// Every slot owns the copy it points to, whatever CacheBlobs says now (it may
+// have been switched off after a value was cached), so every slot is emptied.
+void TPvDataSet::ReleaseBlobSlots(TRecordBuffer Buffer) noexcept {
+  if (Buffer == nullptr) return;
   for (int32_t i = 0; i < BlobFieldCount(); ++i) {
     std::unique_ptr<TBlobBytes> release(GetBlobSlot(Buffer, FBlobCacheOfs, i));
     SetBlobSlot(Buffer, FBlobCacheOfs, i, nullptr);
@@ -333,7 +340,8 @@ const std::vector<uint8_t>* TPvDataSet::GetCachedBlob(TField* Field, TRecordBuff
 }
 
 void TPvDataSet::PutCachedBlob(TField* Field, TRecordBuffer Buffer, const std::vector<uint8_t>* Bytes) {
-  if (Buffer == nullptr || Buffer != ActiveBuffer() || !Field->IsBlob() || Field->Offset() >= BlobFieldCount())
+  if (!FCacheBlobs || Buffer == nullptr || Buffer != ActiveBuffer() || !Field->IsBlob() ||
+      Field->Offset() >= BlobFieldCount())
     return;
   std::unique_ptr<TBlobBytes> old(GetBlobSlot(Buffer, FBlobCacheOfs, Field->Offset()));
   SetBlobSlot(Buffer, FBlobCacheOfs, Field->Offset(),
@@ -403,8 +411,13 @@ void TPvDataSet::InternalDelete() { PvInternalDelete(); }
 void TPvDataSet::InternalPost() { PvInternalPost(); }
 
 void TPvDataSet::InternalRefresh() {
+  const bool wasEmpty = FIsDatasetEmpty;
   FIsDatasetEmpty = false;
   PvInternalRefresh();
+  // A dataset that showed no records has no current record to refresh; the
+  // resync that follows must find records added since, so start over at
+  // the first.
+  if (wasEmpty) PvInternalFirst(false);
 }
 
 void TPvDataSet::InternalGotoBookmark(const void* Bookmark) {
@@ -421,7 +434,10 @@ TRecordBuffer TPvDataSet::AllocRecordBuffer() {
 
 void TPvDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) {
   if (Buffer == nullptr) return;
-  ClearBlobCache(Buffer);
+  // Freeing is clean-up: a trace that cannot be written does not keep the
+  // buffer or its cached blobs alive.
+  CleanupStep([&] { ClearBlobCache(Buffer); });
+  ReleaseBlobSlots(Buffer);
   std::free(Buffer);
   Buffer = nullptr;
 }

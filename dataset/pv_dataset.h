@@ -130,10 +130,12 @@ class TPvDataSet : public TDataSet {
   void StoreRecNo(int32_t Value);
   bool IsDatasetEmpty() const { return FIsDatasetEmpty; }
   virtual bool GetStateBuffer(TRecordBuffer& Buffer);
+  // Blob-cache slots: each slot owns the copy it points to. A copy is stored
+  // only while CacheBlobs is on and only in the active buffer; clearing a
+  // buffer (and freeing it) releases every slot, whatever CacheBlobs says.
   // The cached value of a blob field in Buffer, or null when none is cached.
   const std::vector<uint8_t>* GetCachedBlob(TField* Field, TRecordBuffer Buffer);
-  // Caches Bytes (nothing when null) for a blob field, only in the active
-  // buffer.
+  // Caches a copy of Bytes (nothing when null) for a blob field.
   void PutCachedBlob(TField* Field, TRecordBuffer Buffer, const std::vector<uint8_t>* Bytes);
   void ClearBlobCache(TRecordBuffer Buffer);
 
@@ -209,6 +211,7 @@ class TPvDataSet : public TDataSet {
 
  private:
   bool HasConstraints();
+  void ReleaseBlobSlots(TRecordBuffer Buffer) noexcept;
 
   bool FAutoRefresh = false;
   uint16_t FDBFlags = 0;

@@ -1,5 +1,6 @@
 #include "tables/pv_drm_dataset.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -41,7 +42,9 @@ TFieldType FieldTypeOf(const TDRMColumnInfo& Column, int32_t& Size) {
     case DRM_TYPE_BOOLEAN: return ftBoolean;
     case DRM_TYPE_INT8:
     case DRM_TYPE_INT16: return rm == RM_TYPE_UNSIGNED ? ftWord : ftSmallint;
-    case DRM_TYPE_INT32: return ftInteger;
+    // An unsigned 32-bit value does not fit a signed 32-bit field; the slot
+    // keeps the engine's four bytes and reads widen them (GetFieldData).
+    case DRM_TYPE_INT32: return rm == RM_TYPE_UNSIGNED ? ftLargeint : ftInteger;
     case DRM_TYPE_CURRENCY: return ftCurrency;
     case DRM_TYPE_FLOAT:
     case DRM_TYPE_DOUBLE: return ftFloat;
@@ -283,11 +286,7 @@ void TPvDrmDataSet::InternalClose() {
     TPvDrmDataSet* ds;
     ~Release() {
       ds->FreeKeyBuffers();
-      if (ds->FScratchBuffer != nullptr) {
-        ds->ClearBlobCache(ds->FScratchBuffer);
-        std::free(ds->FScratchBuffer);
-        ds->FScratchBuffer = nullptr;
-      }
+      ds->TPvDataSet::FreeRecordBuffer(ds->FScratchBuffer);
       ds->FIndexFieldCount = 0;
       ds->FCaseInsIndex = false;
     }
@@ -385,6 +384,7 @@ TGetResult TPvDrmDataSet::PvInternalFirst(bool Check) {
 TGetResult TPvDrmDataSet::PvInternalLast(bool Check) {
   FResultWasAnOk = false;
   int32_t s = Move(DRM_MOVE_LAST);
+  if (s == 0) FIsDatasetEmpty = false;
   auto settle = [&] {
     if (IsEndOfData(s)) {
       FLastRecord = false;
@@ -448,6 +448,9 @@ TGetResult TPvDrmDataSet::PvGetRecord(TRecordBuffer Buffer, TGetMode Direction, 
     if (s == 0) {
       uint32_t length = 0;
       s = RareGetBookmark(S, FHandle, Buffer + BookmarkOfs(), 4, &length);
+      // Calculated fields may read RecNo: it must not be the number of
+      // whichever record this buffer held before.
+      SetRecInfoRecNo(Buffer, -1);
       if (s == 0 && (CalcFieldsSize() > 0 || InternalCalcFields())) {
         FGettingRecord = true;
         try {
@@ -505,11 +508,16 @@ int32_t TPvDrmDataSet::GetRecNo() {
   CheckActive();
   int32_t r = TPvDataSet::GetRecNo();
   if (r != -1 || Filtered() || FInRange || CachedUpdates()) return r;
-  UpdateCursorPos();
+  // While calculated fields are computed the engine stands on the record
+  // being fetched: it must not be moved in the middle of that fetch.
+  if (State() != dsCalcFields) UpdateCursorPos();
   uint32_t p = 0;
   if (RareFindPercentage(FHandle, &p) != 0) return r;
   const int32_t count = GetRecordCount();
-  r = RoundHalfEven(static_cast<double>(count) * (static_cast<double>(p) / 10000.0));
+  // The estimate from a percentage can round to 0 (or past the end) on a
+  // large table: a real record is numbered 1 .. count.
+  r = std::clamp(RoundHalfEven(static_cast<double>(count) * (static_cast<double>(p) / 10000.0)), 1,
+                 std::max(count, 1));
   StoreRecNo(r);
   if (State() != dsBrowse) return r;
   TRecordBuffer b = ActiveBuffer();
@@ -566,6 +574,14 @@ bool TPvDrmDataSet::GetFieldData(TField* Field, void* Buffer) {
   const int32_t n = Field->FieldNo();
   if (n > 0) {
     bool isNull = true;
+    if (Field->DataType() == ftLargeint && Buffer != nullptr && n <= FColumns->Count() &&
+        FColumns->Items(n - 1)->RealDataSize == sizeof(uint32_t)) {
+      uint32_t narrow = 0;
+      GetColumnValue(this, FColumns.get(), n, FIsFieldConstrainVerifyState, isNull, &narrow, b);
+      const int64_t wide = narrow;
+      std::memcpy(Buffer, &wide, sizeof wide);
+      return !isNull;
+    }
     GetColumnValue(this, FColumns.get(), n, FIsFieldConstrainVerifyState, isNull, Buffer, b);
     return !isNull;
   }
@@ -614,6 +630,12 @@ TFreePtr<TStream> TPvDrmDataSet::CreateBlobStream(TField* Field, TBlobStreamMode
   (void)Field;
   (void)Mode;
   NotSupportedYet("Blob streams");
+}
+
+void TPvDrmDataSet::PvInternalRefresh() {
+  THourGlass hourglass(GetDBSession());
+  // Nothing to do when the cursor stands on no record.
+  (void)RareRefreshCurRecord(FHandle);
 }
 
 void TPvDrmDataSet::PvInternalPost() { NotSupportedYet("Editing"); }

@@ -110,6 +110,7 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
   TGetResult PvInternalPrior(bool Check) override;
   TGetResult PvGetRecord(TRecordBuffer Buffer, TGetMode Direction, bool Check) override;
   void PvInternalPost() override;
+  void PvInternalRefresh() override;
   void PvInternalCancel() override;
   void PvInternalAddRecord(TRecordBuffer Buffer, bool Append) override;
   void PvInternalInsert() override;
