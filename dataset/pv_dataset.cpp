@@ -74,6 +74,7 @@ void TPvDataSet::SetSessionName(const std::string& Value) {
 // ---- databases and sessions ---------------------------------------------------------
 
 TPvAbsDatabase* TPvDataSet::OpenDatabase() {
+  TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.OpenDatabase");
   TPvAbsSession* s = GetSessionList()->GetSessionByName(FSessionName);
   return s->DoOpenDatabase(FDatabaseName, Owner());
 }
@@ -249,6 +250,7 @@ bool TPvDataSet::FindRecord(bool Restart, bool GoForward) {
 void TPvDataSet::CreateFilterEvaluator() { NotSupportedYet("Filtering"); }
 
 bool TPvDataSet::DoFiltering(TRecordBuffer Buffer) {
+  TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.DoFiltering");
   (void)Buffer;
   if (!Filtered()) return true;
   NotSupportedYet("Filtering");
@@ -270,6 +272,7 @@ void TPvDataSet::SetFilterOptions(TFilterOptions Value) {
 }
 
 bool TPvDataSet::HasConstraints() {
+  TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.HasConstraints");
   if (Constraints()->Count() > 0) return true;
   for (TField* f : Fields()->List()) {
     if (!f->CustomConstraint().empty() || !f->ImportedConstraint().empty() || !f->DefaultExpression().empty())

@@ -59,8 +59,18 @@ void SetApplicationRoot(TComponent* root) { GApplicationRoot = root; }
 
 TComponent* ApplicationRoot() { return GApplicationRoot; }
 
+namespace {
+// Characters, not bytes, of UTF-8 text: continuation bytes do not count.
+size_t CharacterCount(std::string_view text) {
+  size_t n = 0;
+  for (char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+  return n;
+}
+}  // namespace
+
 std::string ErrorSeparator(std::string_view text) {
-  if (text.size() < 2) return std::string();
+  if (CharacterCount(text) < 2) return std::string();
   if (text.back() == '.') return std::string();
   if (text.substr(text.size() - 2) == ". ") return std::string();
   return SErrorSeparator;

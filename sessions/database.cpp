@@ -45,7 +45,9 @@ void TPvAbsDatabase::AfterConstruction() {
   if (FSession == nullptr) FSession = DefaultSessionFor(Owner());
   FSessionName = FSession->SessionName();
   FSession->AddDatabase(this);
-  FParams->SetOnChange([this](TObject*) { CheckInactive(); });
+  // Checked before the change, so that a refused line never reaches the
+  // next connect.
+  FParams->SetOnChanging([this](TObject*) { CheckInactive(); });
   SetLoginPrompt(true);
   FLoginPromptOnlyIfNecessary = true;
   FKeepConnection = true;
@@ -64,7 +66,7 @@ void TPvAbsDatabase::Shutdown() {
     FSession->RemoveDatabase(this);
     FSession = nullptr;
   }
-  FParams->SetOnChange(nullptr);
+  FParams->SetOnChanging(nullptr);
   try {
     TCustomConnection::Shutdown();
   } catch (...) {

@@ -21,6 +21,10 @@ TEST(ErrorSeparator, OnlyForTextsOfTwoOrMoreNotEndingInAFullStop) {
   EXPECT_EQ(ErrorSeparator(". "), "");
   EXPECT_EQ(ErrorSeparator("Record locked."), "");
   EXPECT_EQ(ErrorSeparator("Record locked. "), "");
+  // Characters count, not bytes: one non-ASCII letter is one character.
+  EXPECT_EQ(ErrorSeparator("\xC3\xA9"), "");
+  EXPECT_EQ(ErrorSeparator("\xE2\x82\xAC"), "");
+  EXPECT_EQ(ErrorSeparator("\xC3\xA9t\xC3\xA9"), ". ");
 }
 
 TEST(DrmNativeError, MapsTheEngineRanges) {

@@ -266,6 +266,11 @@ TEST_F(SessionTest, DatabasePropertyRulesAndHandles) {
             "Cannot perform this operation on an open database. Component is Db");
   EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { db->Params()->Add("X=1"); }),
             "Cannot perform this operation on an open database. Component is Db");
+  // The refused line is not kept for the next connect.
+  EXPECT_EQ(db->Params()->IndexOf("X=1"), -1);
+  EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { db->Params()->SetValues("USER NAME", "eve"); }),
+            "Cannot perform this operation on an open database. Component is Db");
+  EXPECT_EQ(db->Params()->Values("USER NAME"), "");
   EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { db->SetDirectory("x"); }),
             "Assignment to 'Directory' property is not supported. Component is Db");
 

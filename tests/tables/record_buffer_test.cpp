@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -105,6 +107,37 @@ TEST_F(TPvDataSetBuffers, UnsignedThirtyTwoBitValuesReadWhole) {
   EXPECT_EQ(u->AsLargeInt(), 4000000000LL);
   t->Next();
   EXPECT_EQ(u->AsLargeInt(), 7);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace dac;
+
+class TPvDataSetTrace : public tabletest::TableTest {
+ protected:
+  void TearDown() override {
+    TraceReset();
+    TableTest::TearDown();
+  }
+};
+
+TEST_F(TPvDataSetTrace, OpeningAndWalkingWriteTheCoreEntries) {
+  NumberTable("Nums", {1, 2});
+  const std::string path = root + "/trace.txt";
+  TraceOpenFile(path);
+  Trace1590Open = true;
+  {
+    auto t = Table("Nums");
+    t->Open();
+    t->Next();
+  }
+  TraceReset();
+  std::ifstream in(path);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const char* meth : {"TPvDataSet.OpenDatabase", "TPvDataSet.HasConstraints", "TPvDataSet.DoFiltering"})
+    EXPECT_NE(text.find(std::string("<diag type=\"1590_open\" meth=\"") + meth + "\">"), std::string::npos) << meth;
 }
 
 }  // namespace
