@@ -144,15 +144,8 @@ bool TPvDataSet::SetDBFlag(int32_t Flag, bool Value) {
 // ---- provider support ---------------------------------------------------------------
 
 void TPvDataSet::PSEndTransaction(bool Commit) {
-  struct ClearFlag {
-    TPvDataSet* ds;
-    ~ClearFlag() {
-      try {
-        ds->SetDBFlag(dbfProvider, false);
-      } catch (...) {
-      }
-    }
-  } clear{this};
+  // The flag set by PSStartTransaction goes whatever the outcome.
+  Finally clear([this] { SetDBFlag(dbfProvider, false); });
   TPvAbsDatabase* db = GetDatabase();
   if (Commit)
     db->Commit();
@@ -180,17 +173,7 @@ bool TPvDataSet::PSInTransaction() {
 }
 
 bool TPvDataSet::PSIsSQLBased() {
-  const bool was = SetDBFlag(dbfProvider, true);
-  struct Restore {
-    TPvDataSet* ds;
-    bool was;
-    ~Restore() {
-      try {
-        ds->SetDBFlag(dbfProvider, was);
-      } catch (...) {
-      }
-    }
-  } restore{this, was};
+  TDBFlagScope provider(this, dbfProvider);
   return GetDatabase()->IsSQLBased();
 }
 
@@ -205,12 +188,10 @@ void TPvDataSet::PSReset() {
 
 void TPvDataSet::PSStartTransaction() {
   SetDBFlag(dbfProvider, true);
-  try {
-    GetDatabase()->StartTransaction();
-  } catch (...) {
-    SetDBFlag(dbfProvider, false);
-    throw;
-  }
+  // The flag stays set until PSEndTransaction, unless the start fails.
+  Finally undo([this] { SetDBFlag(dbfProvider, false); });
+  GetDatabase()->StartTransaction();
+  undo.Dismiss();
 }
 
 bool TPvDataSet::PSUpdateRecord(TUpdateKind UpdateKind, TDataSet* Delta) {
@@ -296,10 +277,10 @@ void TPvDataSet::SetStateFieldValue(TDataSetState AState, TField* Field, const V
 void TPvDataSet::InitBufferPointers(bool Reload) {
   (void)Reload;
   TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.InitBufferPointers");
-  const uint32_t blobCache = uint32_t{FRecordSize} + static_cast<uint32_t>(CalcFieldsSize());
-  const uint32_t recInfo = blobCache + static_cast<uint32_t>(BlobFieldCount()) * sizeof(void*);
-  const uint32_t bookmark = recInfo + 8;
-  const uint32_t total = bookmark + static_cast<uint32_t>(BookmarkSize());
+  const size_t blobCache = size_t{FRecordSize} + static_cast<size_t>(CalcFieldsSize());
+  const size_t recInfo = blobCache + static_cast<size_t>(BlobFieldCount()) * sizeof(void*);
+  const size_t bookmark = recInfo + sizeof(TRecInfo);
+  const size_t total = bookmark + static_cast<size_t>(BookmarkSize());
   if (total > 0xFFFF) PvDatabaseError(this, SRecordTooLarge);
   FBlobCacheOfs = static_cast<uint16_t>(blobCache);
   FRecInfoOfs = static_cast<uint16_t>(recInfo);
@@ -401,7 +382,7 @@ void TPvDataSet::InitRecord(TRecordBuffer Buffer) {
   TDataSet::InitRecord(Buffer);
   ClearBlobCache(Buffer);
   SetRecInfoRecNo(Buffer, -1);
-  Buffer[FRecInfoOfs + 4] = bfInserted;
+  Buffer[FRecInfoOfs + kRecInfoBookmarkFlagOfs] = bfInserted;
 }
 
 void TPvDataSet::InternalCancel() { PvInternalCancel(); }
@@ -455,12 +436,12 @@ void TPvDataSet::SetBookmarkData(TRecordBuffer Buffer, const void* Data) {
 }
 
 TBookmarkFlag TPvDataSet::GetBookmarkFlag(TRecordBuffer Buffer) {
-  return static_cast<TBookmarkFlag>(Buffer[FRecInfoOfs + 4]);
+  return static_cast<TBookmarkFlag>(Buffer[FRecInfoOfs + kRecInfoBookmarkFlagOfs]);
 }
 
 void TPvDataSet::SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) {
   TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.SetBookmarkFlag");
-  Buffer[FRecInfoOfs + 4] = Value;
+  Buffer[FRecInfoOfs + kRecInfoBookmarkFlagOfs] = Value;
 }
 
 void TPvDataSet::InternalInitRecord(TRecordBuffer Buffer) { std::memset(Buffer, 0, FRecordSize); }

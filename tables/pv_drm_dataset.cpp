@@ -12,6 +12,7 @@
 #include "errors/pv_errors.h"
 #include "errors/trace.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/scope_guard.h"
 #include "sessions/database.h"
 #include "sessions/session.h"
 #include "sessions/session_list.h"
@@ -122,41 +123,28 @@ void TPvDrmDataSet::DestroyHandle() {
   FHandle = 0;
 }
 
-TDRMColumnInfoCollection* TPvDrmDataSet::GetColumnCatalog() {
-  if (!FColumns->Filled()) {
-    THourGlass hourglass(GetDBSession());
-    const bool temporary = FHandle == 0;
-    if (temporary) {
-      CreateHandle();
-      if (FHandle == 0) PvDatabaseError(this, SCannotCreateHandle);
-    }
-    try {
-      FColumns->SetColumnInfo(static_cast<int32_t>(SesHandle()), FHandle);
-    } catch (...) {
-      if (temporary) DestroyHandle();
-      throw;
-    }
-    if (temporary) DestroyHandle();
+void TPvDrmDataSet::WithCatalogHandle(const std::function<void()>& Read) {
+  THourGlass hourglass(GetDBSession());
+  if (FHandle != 0) {
+    Read();
+    return;
   }
+  // A closed dataset reads its catalog through a handle of its own.
+  CreateHandle();
+  if (FHandle == 0) PvDatabaseError(this, SCannotCreateHandle);
+  Finally close([this] { DestroyHandle(); });
+  Read();
+}
+
+TDRMColumnInfoCollection* TPvDrmDataSet::GetColumnCatalog() {
+  if (!FColumns->Filled())
+    WithCatalogHandle([this] { FColumns->SetColumnInfo(static_cast<int32_t>(SesHandle()), FHandle); });
   return FColumns.get();
 }
 
 TDRMIndexInfoCollection* TPvDrmDataSet::GetIndexCatalog() {
-  if (!FIndexes->Filled()) {
-    THourGlass hourglass(GetDBSession());
-    const bool temporary = FHandle == 0;
-    if (temporary) {
-      CreateHandle();
-      if (FHandle == 0) PvDatabaseError(this, SCannotCreateHandle);
-    }
-    try {
-      FIndexes->SetIndexInfo(static_cast<int32_t>(SesHandle()), FHandle);
-    } catch (...) {
-      if (temporary) DestroyHandle();
-      throw;
-    }
-    if (temporary) DestroyHandle();
-  }
+  if (!FIndexes->Filled())
+    WithCatalogHandle([this] { FIndexes->SetIndexInfo(static_cast<int32_t>(SesHandle()), FHandle); });
   return FIndexes.get();
 }
 
@@ -181,54 +169,43 @@ void TPvDrmDataSet::OpenCursor(bool InfoQuery) {
 
 void TPvDrmDataSet::CloseCursor() {
   // Whatever the framework's close does, the handle and the database go.
-  struct Release {
-    TPvDrmDataSet* ds;
-    ~Release() {
-      try {
-        if (!ds->ComponentState().Contains(csDestroying)) {
-          ds->FColumns->Clear();
-          ds->FIndexes->Clear();
-        }
-        if (ds->FHandle != 0) ds->DestroyHandle();
-      } catch (...) {
-        ds->FHandle = 0;
-      }
-      try {
-        ds->SetDBFlag(dbfCursorOpen, false);
-      } catch (...) {
-      }
-      ds->FApplyRangeCalled = false;
-    }
-  } release{this};
+  Finally release([this] { ReleaseCursor(); });
   TPvDataSet::CloseCursor();
+}
+
+void TPvDrmDataSet::ReleaseCursor() noexcept {
+  CleanupStep([this] {
+    if (!ComponentState().Contains(csDestroying)) {
+      FColumns->Clear();
+      FIndexes->Clear();
+    }
+    if (FHandle != 0) DestroyHandle();
+  });
+  FHandle = 0;
+  CleanupStep([this] { SetDBFlag(dbfCursorOpen, false); });
+  FApplyRangeCalled = false;
 }
 
 void TPvDrmDataSet::InternalInitFieldDefs() {
   TDRMColumnInfoCollection* columns = GetColumnCatalog();
   TFieldDefs* defs = FieldDefs();
-  defs->BeginUpdate();
-  try {
-    defs->Clear();
-    for (int32_t i = 0; i < columns->Count(); ++i) {
-      const TDRMColumnInfo* c = columns->Items(i);
-      std::string name = c->ColumnName;
-      for (int32_t k = 1; defs->IndexOf(name) >= 0; ++k) name = Format("%s_%d", c->ColumnName, k);
-      int32_t size = 0;
-      TFieldType type = FieldTypeOf(*c, size);
-      TFieldDef* d = defs->AddFieldDef();
-      d->SetName(name);
-      d->SetDataType(type);
-      d->SetSize(size);
-      d->SetPrecision(c->Precision);
-      d->SetRequired((c->grBit & DRM_COLFLAG_REQUIRED) != 0);
-      d->SetInternalCalcField(false);
-      if (type == ftBCD && c->Precision == 0) PvDatabaseError(this, SInvalidPrecision);
-    }
-  } catch (...) {
-    defs->EndUpdate();
-    throw;
+  TUpdateScope update(defs);
+  defs->Clear();
+  for (int32_t i = 0; i < columns->Count(); ++i) {
+    const TDRMColumnInfo* c = columns->Items(i);
+    std::string name = c->ColumnName;
+    for (int32_t k = 1; defs->IndexOf(name) >= 0; ++k) name = Format("%s_%d", c->ColumnName, k);
+    int32_t size = 0;
+    TFieldType type = FieldTypeOf(*c, size);
+    TFieldDef* d = defs->AddFieldDef();
+    d->SetName(name);
+    d->SetDataType(type);
+    d->SetSize(size);
+    d->SetPrecision(c->Precision);
+    d->SetRequired((c->grBit & DRM_COLFLAG_REQUIRED) != 0);
+    d->SetInternalCalcField(false);
+    if (type == ftBCD && c->Precision == 0) PvDatabaseError(this, SInvalidPrecision);
   }
-  defs->EndUpdate();
 }
 
 void TPvDrmDataSet::AllocKeyBuffers() {
@@ -256,7 +233,7 @@ void TPvDrmDataSet::InternalOpen() {
   const uint32_t recordSize = columns->RecordSize();
   if (recordSize > 0xFFFF) PvDatabaseError(this, SRecordTooLarge);
   FRecordSize = static_cast<uint16_t>(recordSize);
-  SetBookmarkSize(4);
+  SetBookmarkSize(static_cast<int32_t>(kEngineBookmarkSize));
   FCanModify = columns->CanModify();
   InternalInitFieldDefs();
   if (DefaultFields()) CreateFields();
@@ -264,8 +241,7 @@ void TPvDrmDataSet::InternalOpen() {
   BindFields(true);
   InitBufferPointers(false);
   AllocKeyBuffers();
-  if (FScratchBuffer != nullptr) std::free(FScratchBuffer);
-  FScratchBuffer = nullptr;
+  TPvDataSet::FreeRecordBuffer(FScratchBuffer);
   FScratchBuffer = TPvDataSet::AllocRecordBuffer();
   for (TField* f : Fields()->List()) {
     const int32_t n = f->FieldNo();
@@ -282,15 +258,12 @@ void TPvDrmDataSet::InternalOpen() {
 }
 
 void TPvDrmDataSet::InternalClose() {
-  struct Release {
-    TPvDrmDataSet* ds;
-    ~Release() {
-      ds->FreeKeyBuffers();
-      ds->TPvDataSet::FreeRecordBuffer(ds->FScratchBuffer);
-      ds->FIndexFieldCount = 0;
-      ds->FCaseInsIndex = false;
-    }
-  } release{this};
+  Finally release([this] {
+    FreeKeyBuffers();
+    TPvDataSet::FreeRecordBuffer(FScratchBuffer);
+    FIndexFieldCount = 0;
+    FCaseInsIndex = false;
+  });
   TPvDataSet::InternalClose();
 }
 
@@ -299,7 +272,7 @@ void TPvDrmDataSet::InitBufferPointers(bool Reload) {
     const uint32_t recordSize = GetColumnCatalog()->RecordSize();
     if (recordSize > 0xFFFF) PvDatabaseError(this, SRecordTooLarge);
     FRecordSize = static_cast<uint16_t>(recordSize);
-    SetBookmarkSize(4);
+    SetBookmarkSize(static_cast<int32_t>(kEngineBookmarkSize));
   }
   TPvDataSet::InitBufferPointers(Reload);
 }
@@ -447,19 +420,14 @@ TGetResult TPvDrmDataSet::PvGetRecord(TRecordBuffer Buffer, TGetMode Direction, 
     }
     if (s == 0) {
       uint32_t length = 0;
-      s = RareGetBookmark(S, FHandle, Buffer + BookmarkOfs(), 4, &length);
+      s = RareGetBookmark(S, FHandle, Buffer + BookmarkOfs(), kEngineBookmarkSize, &length);
       // Calculated fields may read RecNo: it must not be the number of
       // whichever record this buffer held before.
       SetRecInfoRecNo(Buffer, -1);
       if (s == 0 && (CalcFieldsSize() > 0 || InternalCalcFields())) {
         FGettingRecord = true;
-        try {
-          GetCalcFields(Buffer);
-        } catch (...) {
-          FGettingRecord = false;
-          throw;
-        }
-        FGettingRecord = false;
+        Finally fetched([this] { FGettingRecord = false; });
+        GetCalcFields(Buffer);
       }
     }
     if (s != 0 || requested == gmCurrent || CachedUpdates()) break;
@@ -475,7 +443,7 @@ TGetResult TPvDrmDataSet::PvGetRecord(TRecordBuffer Buffer, TGetMode Direction, 
     return grError;
   }
   SetRecInfoRecNo(Buffer, -1);
-  Buffer[RecInfoOfs() + 4] = bfCurrent;
+  Buffer[RecInfoOfs() + kRecInfoBookmarkFlagOfs] = bfCurrent;
   ClearBlobCache(Buffer);
   FResultWasAnOk = true;
   return grOK;
@@ -522,17 +490,14 @@ int32_t TPvDrmDataSet::GetRecNo() {
   if (State() != dsBrowse) return r;
   TRecordBuffer b = ActiveBuffer();
   if (b == nullptr) return r;
-  uint8_t B[4];
-  std::memcpy(B, b + BookmarkOfs(), 4);
-  uint8_t C[4] = {};
+  uint8_t B[kEngineBookmarkSize];
+  std::memcpy(B, b + BookmarkOfs(), kEngineBookmarkSize);
+  uint8_t C[kEngineBookmarkSize] = {};
   uint32_t length = 0;
   const uint32_t S = SesHandle();
-  if (RareGetBookmark(S, FHandle, C, 4, &length) != 0 || RareGotoBookmark(S, FHandle, B, 4) != 0) return r;
-  struct Back {
-    uint32_t S, T;
-    const uint8_t* C;
-    ~Back() { RareGotoBookmark(S, T, C, 4); }
-  } back{S, FHandle, C};
+  if (RareGetBookmark(S, FHandle, C, kEngineBookmarkSize, &length) != 0 || RareGotoBookmark(S, FHandle, B, kEngineBookmarkSize) != 0) return r;
+  // The probes below move the engine; it goes back where it stood.
+  Finally back([&] { (void)RareGotoBookmark(S, FHandle, C, kEngineBookmarkSize); });
   int32_t s = RareMove(S, FHandle, DRM_MOVE_PREVIOUS);
   if (IsEndOfData(s)) {
     r = 1;
@@ -540,7 +505,7 @@ int32_t TPvDrmDataSet::GetRecNo() {
     return r;
   }
   if (s != 0) return r;
-  if (RareGotoBookmark(S, FHandle, B, 4) != 0) return r;
+  if (RareGotoBookmark(S, FHandle, B, kEngineBookmarkSize) != 0) return r;
   s = RareMove(S, FHandle, DRM_MOVE_NEXT);
   if (IsEndOfData(s)) {
     r = count;
@@ -653,17 +618,17 @@ void TPvDrmDataSet::PvInternalDelete() { NotSupportedYet("Editing"); }
 
 int32_t TPvDrmDataSet::CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) {
   // An empty bookmark sorts before every other; two empty ones are equal.
-  const bool e1 = Bookmark1.size() < 4, e2 = Bookmark2.size() < 4;
+  const bool e1 = Bookmark1.size() < kEngineBookmarkSize, e2 = Bookmark2.size() < kEngineBookmarkSize;
   if (e1 || e2) return e1 == e2 ? 0 : (e1 ? -1 : 1);
   uint32_t a = 0, b = 0;
-  std::memcpy(&a, Bookmark1.data(), 4);
-  std::memcpy(&b, Bookmark2.data(), 4);
+  std::memcpy(&a, Bookmark1.data(), kEngineBookmarkSize);
+  std::memcpy(&b, Bookmark2.data(), kEngineBookmarkSize);
   return a < b ? -1 : (a > b ? 1 : 0);
 }
 
 int32_t TPvDrmDataSet::GotoEngineBookmark(const uint8_t* Bookmark, bool Check, bool Strict) {
   THourGlass hourglass(GetDBSession());
-  const int32_t s = RareGotoBookmark(SesHandle(), FHandle, Bookmark, 4);
+  const int32_t s = RareGotoBookmark(SesHandle(), FHandle, Bookmark, kEngineBookmarkSize);
   if (Check && (Strict || s != kRecordGone)) {
     CheckStatus(s);
     FFirstRecord = FLastRecord = false;
@@ -676,7 +641,7 @@ int32_t TPvDrmDataSet::GotoEngineBookmark(const uint8_t* Bookmark, bool Check, b
 bool TPvDrmDataSet::PvBookmarkValid(const uint8_t* Bookmark) {
   if (FHandle == 0) return false;
   CursorPosChanged();
-  if (RareGotoBookmark(SesHandle(), FHandle, Bookmark, 4) != 0) return false;
+  if (RareGotoBookmark(SesHandle(), FHandle, Bookmark, kEngineBookmarkSize) != 0) return false;
   FFirstRecord = FLastRecord = false;
   return true;
 }
@@ -695,8 +660,8 @@ void TPvDrmDataSet::PvInternalGotoBookmark(const uint8_t* Bookmark) {
     // the dataset stays where it was instead of jumping to an arbitrary one.
     TRecordBuffer active = ActiveBuffer();
     if (active != nullptr && !IsEmpty() && GetBookmarkFlag(active) == bfCurrent &&
-        std::memcmp(active + BookmarkOfs(), Bookmark, 4) != 0 &&
-        RareGotoBookmark(SesHandle(), FHandle, active + BookmarkOfs(), 4) == 0) {
+        std::memcmp(active + BookmarkOfs(), Bookmark, kEngineBookmarkSize) != 0 &&
+        RareGotoBookmark(SesHandle(), FHandle, active + BookmarkOfs(), kEngineBookmarkSize) == 0) {
       FFirstRecord = FLastRecord = false;
       FCurrentRecord = FActiveRecord;
     }

@@ -57,7 +57,9 @@ TEST_F(TPvDrmDataSetRecNo, ReadingRecNoInCalculatedFieldsDoesNotDisturbTheWalk) 
   for (size_t i = 0; i < numbers.size(); ++i) {
     EXPECT_GE(numbers[i], 1) << i;
     EXPECT_LE(numbers[i], 25) << i;
-    if (i > 0) EXPECT_GE(numbers[i], numbers[i - 1]) << i;
+    if (i > 0) {
+      EXPECT_GE(numbers[i], numbers[i - 1]) << i;
+    }
   }
   EXPECT_EQ(numbers.back(), 25);
 }
