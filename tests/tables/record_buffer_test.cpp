@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "errors/trace.h"
-#include "table_test_support.h"
+#include "support/table_fixture.h"
 
 namespace {
 

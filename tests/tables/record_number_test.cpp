@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/db/numeric_fields.h"
-#include "table_test_support.h"
+#include "support/table_fixture.h"
 
 namespace {
 
