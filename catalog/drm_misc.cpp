@@ -7,6 +7,7 @@
 
 #include "catalog/column_info_collection.h"
 #include "engine/drm.h"
+#include "engine/drm_values.h"
 #include "errors/checks.h"
 #include "errors/messages.h"
 #include "errors/trace.h"
@@ -18,23 +19,10 @@ namespace dac {
 
 namespace {
 
-// Engine timestamp: six words, then the fraction of the second in units of
-// 10^-7 seconds.
-struct TEngineTimeStamp {
-  uint16_t Year, Month, Day, Hour, Minute, Second;
-  uint32_t Fraction;
-};
-static_assert(sizeof(TEngineTimeStamp) == 16);
-
-struct TEngineDate {
-  uint16_t Year, Month, Day;
-};
-static_assert(sizeof(TEngineDate) == 6);
-
-struct TEngineTime {
-  uint16_t Hour, Minute, Second;
-};
-static_assert(sizeof(TEngineTime) == 6);
+// The engine's value forms (engine/drm_values.h).
+using TEngineTimeStamp = DRM_TimeStamp;
+using TEngineDate = DRM_Date;
+using TEngineTime = DRM_Time;
 
 // Fraction units of the engine per millisecond.
 constexpr uint32_t kFractionPerMSec = 10000;

@@ -15,6 +15,13 @@
 #define DRM_API
 #endif
 
+/* No call lets an exception out: every failure is a status. */
+#ifdef __cplusplus
+#define DRM_NOEXCEPT noexcept
+#else
+#define DRM_NOEXCEPT
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -145,6 +152,7 @@ extern "C" {
 
 /* ---- Statuses ------------------------------------------------------------ */
 #define DRM_OK 0
+#define DRM_ERR_INTERNAL (-1000)           /* the engine failed unexpectedly; see the text */
 #define DRM_WARN_NULL 1004                 /* column value is NULL */
 #define DRM_WARN_TRUNCATED 1006            /* value longer than the buffer */
 #define DRM_WARN_BLOB_TRUNCATED 5203       /* note value cut to cbMax */
@@ -301,109 +309,109 @@ typedef struct DRM_RetrieveStruct {
 
 /* ---- Sessions and transactions ------------------------------------------ */
 DRM_API int32_t RareBeginSession(uint32_t* hSession, const char* user, const char* password,
-                                 const char* ext);
-DRM_API int32_t RareEndSession(uint32_t hSession);
-DRM_API int32_t RareSetSessionOption(uint32_t hSession, int32_t option, int32_t value);
-DRM_API int32_t RareSetTransact(uint32_t hSession, int32_t operation, const char* savepoint);
+                                 const char* ext) DRM_NOEXCEPT;
+DRM_API int32_t RareEndSession(uint32_t hSession) DRM_NOEXCEPT;
+DRM_API int32_t RareSetSessionOption(uint32_t hSession, int32_t option, int32_t value) DRM_NOEXCEPT;
+DRM_API int32_t RareSetTransact(uint32_t hSession, int32_t operation, const char* savepoint) DRM_NOEXCEPT;
 
 /* ---- Databases ------------------------------------------------------------ */
 /* target = host, TAB, database name or path */
 DRM_API int32_t RareOpenDatabase(uint32_t hSession, const char* target, uint32_t* hDatabase,
-                                 int32_t mode, const char* user, const char* password);
-DRM_API int32_t RareCloseDatabase(uint32_t hSession, uint32_t hDatabase);
-DRM_API int32_t RareIsDatabaseSecured(uint32_t hDatabase, uint16_t* secured);
+                                 int32_t mode, const char* user, const char* password) DRM_NOEXCEPT;
+DRM_API int32_t RareCloseDatabase(uint32_t hSession, uint32_t hDatabase) DRM_NOEXCEPT;
+DRM_API int32_t RareIsDatabaseSecured(uint32_t hDatabase, uint16_t* secured) DRM_NOEXCEPT;
 
 /* ---- Named databases (flags: 10-byte record, byte 0 bound, 1 integrity,
         2 create dictionary) ---------------------------------------------- */
 DRM_API int32_t SQLGetDatabaseInfo2(const char* name, uint8_t* flags, uint16_t* dictPathSize,
                                     char* dictPath, uint16_t* dataPathSize, char* dataPath,
-                                    const char* user, const char* password);
+                                    const char* user, const char* password) DRM_NOEXCEPT;
 DRM_API int32_t SQLAddDatabaseName2(const char* name, const uint8_t* flags, uint16_t dictPathLen,
                                     const char* dictPath, uint16_t dataPathLen,
                                     const char* dataPath, int32_t reserved, const char* user,
-                                    const char* password);
+                                    const char* password) DRM_NOEXCEPT;
 DRM_API int32_t SQLModifyDatabaseInfo2(const char* oldName, const char* newName,
                                        uint16_t dictPathLen, const char* dictPath,
                                        uint16_t dataPathLen, const char* dataPath,
                                        const uint8_t* flags, const char* user,
-                                       const char* password);
+                                       const char* password) DRM_NOEXCEPT;
 DRM_API int32_t SQLDropDatabaseName2(const char* name, int32_t reserved, const char* user,
-                                     const char* password);
+                                     const char* password) DRM_NOEXCEPT;
 
 /* ---- Tables ----------------------------------------------------------------- */
 DRM_API int32_t RareOpenTable(uint32_t hSession, uint32_t hDatabase, const char* tableName,
-                              uint32_t reserved, int32_t mode, uint32_t* hTable);
-DRM_API int32_t RareCloseTable(uint32_t hSession, uint32_t hTable);
-DRM_API int32_t RareSetTableOption(uint32_t hTable, int32_t option, const void* value);
-DRM_API int32_t RareSetTableIndex(uint32_t hSession, uint32_t hTable, const char* indexName);
+                              uint32_t reserved, int32_t mode, uint32_t* hTable) DRM_NOEXCEPT;
+DRM_API int32_t RareCloseTable(uint32_t hSession, uint32_t hTable) DRM_NOEXCEPT;
+DRM_API int32_t RareSetTableOption(uint32_t hTable, int32_t option, const void* value) DRM_NOEXCEPT;
+DRM_API int32_t RareSetTableIndex(uint32_t hSession, uint32_t hTable, const char* indexName) DRM_NOEXCEPT;
 
 /* ---- Positioning ------------------------------------------------------------ */
-DRM_API int32_t RareMove(uint32_t hSession, uint32_t hTable, uint32_t moveCode);
+DRM_API int32_t RareMove(uint32_t hSession, uint32_t hTable, uint32_t moveCode) DRM_NOEXCEPT;
 DRM_API int32_t RareGetBookmark(uint32_t hSession, uint32_t hTable, void* buffer,
-                                uint32_t bufferSize, uint32_t* length);
+                                uint32_t bufferSize, uint32_t* length) DRM_NOEXCEPT;
 DRM_API int32_t RareGotoBookmark(uint32_t hSession, uint32_t hTable, const void* bookmark,
-                                 uint32_t length);
-DRM_API int32_t RareGetRecordCount(uint32_t hTable, uint32_t* count);
-DRM_API int32_t RareFindPercentage(uint32_t hTable, uint32_t* percentage);
-DRM_API int32_t RareGetByPercentage(uint32_t hTable, uint32_t percentage);
-DRM_API int32_t RareRefreshCurRecord(uint32_t hTable);
+                                 uint32_t length) DRM_NOEXCEPT;
+DRM_API int32_t RareGetRecordCount(uint32_t hTable, uint32_t* count) DRM_NOEXCEPT;
+DRM_API int32_t RareFindPercentage(uint32_t hTable, uint32_t* percentage) DRM_NOEXCEPT;
+DRM_API int32_t RareGetByPercentage(uint32_t hTable, uint32_t percentage) DRM_NOEXCEPT;
+DRM_API int32_t RareRefreshCurRecord(uint32_t hTable) DRM_NOEXCEPT;
 
 /* ---- Reading ---------------------------------------------------------------- */
 DRM_API int32_t RareRetrieveColumn(uint32_t hSession, uint32_t hTable, uint32_t columnId,
                                    void* buffer, uint32_t bufferSize, uint32_t* length,
-                                   const DRM_RetrieveStruct* chunk);
+                                   const DRM_RetrieveStruct* chunk) DRM_NOEXCEPT;
 
 /* ---- Update cycle ----------------------------------------------------------- */
-DRM_API int32_t RareInitUpdate(uint32_t hSession, uint32_t hTable, int32_t mode);
+DRM_API int32_t RareInitUpdate(uint32_t hSession, uint32_t hTable, int32_t mode) DRM_NOEXCEPT;
 DRM_API int32_t RareSetColumn(uint32_t hSession, uint32_t hTable, uint32_t columnId,
                               const void* data, uint32_t length, int32_t chunk, int32_t setNull,
-                              uint32_t offset);
-DRM_API int32_t RareUpdateRecord(uint32_t hSession, uint32_t hTable);
-DRM_API int32_t RareCancelUpdate(uint32_t hSession, uint32_t hTable);
-DRM_API int32_t RareDeleteRecord(uint32_t hSession, uint32_t hTable);
-DRM_API int32_t RareGetBlobSize(uint32_t hTable, uint32_t columnId, int32_t* size);
-DRM_API int32_t RareTruncateBlob(uint32_t hTable, uint32_t columnId, uint32_t length);
+                              uint32_t offset) DRM_NOEXCEPT;
+DRM_API int32_t RareUpdateRecord(uint32_t hSession, uint32_t hTable) DRM_NOEXCEPT;
+DRM_API int32_t RareCancelUpdate(uint32_t hSession, uint32_t hTable) DRM_NOEXCEPT;
+DRM_API int32_t RareDeleteRecord(uint32_t hSession, uint32_t hTable) DRM_NOEXCEPT;
+DRM_API int32_t RareGetBlobSize(uint32_t hTable, uint32_t columnId, int32_t* size) DRM_NOEXCEPT;
+DRM_API int32_t RareTruncateBlob(uint32_t hTable, uint32_t columnId, uint32_t length) DRM_NOEXCEPT;
 
 /* Multiplies the signed 64-bit integer held in four 16-bit words (lowest
    first) by 10^power in place. Returns non-zero on success, 0 on overflow. */
 DRM_API int32_t RareIntPower10(uint16_t* w0, uint16_t* w1, uint16_t* w2, uint16_t* w3,
-                               int32_t power);
+                               int32_t power) DRM_NOEXCEPT;
 
 /* ---- Filters, keys, ranges -------------------------------------------------- */
 DRM_API int32_t RareMakeFilterKey(uint32_t hTable, uint32_t columnId, int32_t slot,
-                                  const void* value, uint16_t length, uint32_t flags);
-DRM_API int32_t RareCancelFilterKey(uint32_t hTable, int32_t slot);
+                                  const void* value, uint16_t length, uint32_t flags) DRM_NOEXCEPT;
+DRM_API int32_t RareCancelFilterKey(uint32_t hTable, int32_t slot) DRM_NOEXCEPT;
 DRM_API int32_t RareSetRange(uint32_t hTable, const DRM_FilterStruct* startTerms,
                              uint16_t startCount, const DRM_FilterStruct* endTerms,
-                             uint16_t endCount);
-DRM_API int32_t RareCancelRange(uint32_t hTable);
+                             uint16_t endCount) DRM_NOEXCEPT;
+DRM_API int32_t RareCancelRange(uint32_t hTable) DRM_NOEXCEPT;
 DRM_API int32_t RareSetFilterOnColumns(uint32_t hTable, const DRM_FilterStruct* terms,
-                                       uint16_t count, int32_t* tag, int32_t mode);
-DRM_API int32_t RareRemoveFilterFromColumns(uint32_t hTable, int32_t tag, int32_t mode);
+                                       uint16_t count, int32_t* tag, int32_t mode) DRM_NOEXCEPT;
+DRM_API int32_t RareRemoveFilterFromColumns(uint32_t hTable, int32_t tag, int32_t mode) DRM_NOEXCEPT;
 
 /* ---- Catalog ------------------------------------------------------------------ */
 DRM_API int32_t RareGetDatabaseTableInfo(uint32_t hSession, uint32_t hDatabase, uint32_t* info,
-                                         uint32_t infoSize);
+                                         uint32_t infoSize) DRM_NOEXCEPT;
 DRM_API int32_t RareGetDatabaseProcedureInfo(uint32_t hSession, uint32_t hDatabase,
-                                             uint32_t* info, uint32_t infoSize);
+                                             uint32_t* info, uint32_t infoSize) DRM_NOEXCEPT;
 DRM_API int32_t RareGetTableColumnInfo(uint32_t hSession, uint32_t hTable, uint32_t* info,
-                                       uint32_t infoSize);
+                                       uint32_t infoSize) DRM_NOEXCEPT;
 DRM_API int32_t RareGetTableIndexInfo(uint32_t hSession, uint32_t hTable, const char* indexName,
-                                      uint32_t* info, uint32_t infoSize);
+                                      uint32_t* info, uint32_t infoSize) DRM_NOEXCEPT;
 
 /* ---- Data definition ---------------------------------------------------------- */
 DRM_API int32_t RareCreateTable(uint32_t hSession, uint32_t hDatabase, const char* tableName,
-                                uint32_t* hTable);
+                                uint32_t* hTable) DRM_NOEXCEPT;
 DRM_API int32_t RareCreateColumn(uint32_t hSession, uint32_t hTable, const char* columnName,
-                                 const DRM_ColumnStruct* column, uint32_t* columnId);
+                                 const DRM_ColumnStruct* column, uint32_t* columnId) DRM_NOEXCEPT;
 /* keySpec: "+Name\0-Other\0\0", zero bytes up to keySpecLen */
 DRM_API int32_t RareCreateIndex(uint32_t hSession, uint32_t hTable, const char* indexName,
                                 uint32_t flags, const char* keySpec, uint32_t keySpecLen,
-                                uint32_t reserved);
-DRM_API int32_t RareDeleteIndex(uint32_t hSession, uint32_t hTable, const char* indexName);
-DRM_API int32_t RareDeleteTable(uint32_t hSession, uint32_t hDatabase, const char* tableName);
-DRM_API int32_t RareRenameTable(uint32_t hTable, const char* newName);
-DRM_API int32_t RareSetOwnerOnTable(uint32_t hTable, const char* owner, int32_t accessMode);
+                                uint32_t reserved) DRM_NOEXCEPT;
+DRM_API int32_t RareDeleteIndex(uint32_t hSession, uint32_t hTable, const char* indexName) DRM_NOEXCEPT;
+DRM_API int32_t RareDeleteTable(uint32_t hSession, uint32_t hDatabase, const char* tableName) DRM_NOEXCEPT;
+DRM_API int32_t RareRenameTable(uint32_t hTable, const char* newName) DRM_NOEXCEPT;
+DRM_API int32_t RareSetOwnerOnTable(uint32_t hTable, const char* owner, int32_t accessMode) DRM_NOEXCEPT;
 
 /* ---- Direct record-manager access ------------------------------------------- */
 /* Operations of RareRmCall */
@@ -417,22 +425,22 @@ DRM_API int32_t RareSetOwnerOnTable(uint32_t hTable, const char* owner, int32_t 
 #define DRM_RM_GET_EQUAL 5
 #define DRM_RM_RECORD_COUNT 6
 DRM_API int32_t RareRmCall(uint32_t hTable, int16_t operation, void* data, uint16_t* dataLen,
-                           void* key, uint8_t keyLen, int8_t keyNum);
-DRM_API int32_t RareGetRmInfo(uint32_t hTable, TRmInfo* info);
+                           void* key, uint8_t keyLen, int8_t keyNum) DRM_NOEXCEPT;
+DRM_API int32_t RareGetRmInfo(uint32_t hTable, TRmInfo* info) DRM_NOEXCEPT;
 
 /* ---- Engine extensions ------------------------------------------------------ */
 /* Adds or replaces (password not NULL) or removes (password NULL) an account
    of a database; a database with at least one account is secured. */
 DRM_API int32_t DrmEngineSetUser(uint32_t hSession, uint32_t hDatabase, const char* user,
-                                 const char* password);
+                                 const char* password) DRM_NOEXCEPT;
 /* Lists the named databases: each name NUL-terminated, then one more NUL.
    `length` receives the bytes needed; -1038 when they do not fit. */
-DRM_API int32_t RareListDatabaseNames(char* buffer, uint32_t bufferSize, uint32_t* length);
+DRM_API int32_t RareListDatabaseNames(char* buffer, uint32_t bufferSize, uint32_t* length) DRM_NOEXCEPT;
 
 /* ---- Diagnostics -------------------------------------------------------------- */
 /* hSession 0xFFFFFFFF: no session. Always writes a NUL-terminated text. */
 DRM_API int32_t RareGetExtErrStr(uint32_t hSession, int32_t status, char* buffer,
-                                 uint32_t bufferSize, uint32_t* length);
+                                 uint32_t bufferSize, uint32_t* length) DRM_NOEXCEPT;
 
 #ifdef __cplusplus
 }

@@ -10,14 +10,6 @@
 #include "platform/rtl/format.h"
 #include "platform/rtl/text.h"
 
-// The component layer is usable without the engine library: tests and tools
-// that never reach the engine link no engine at all. The engine's
-// extended-text function is therefore referenced weakly; when no engine
-// library is linked its address is null and the extended text is empty.
-// (When the engine is a static archive, the member holding RareGetExtErrStr
-// is pulled in by the layer's other engine calls, which are strong.)
-#pragma weak RareGetExtErrStr
-
 namespace dac {
 namespace {
 
@@ -27,7 +19,6 @@ TComponent* GApplicationRoot = nullptr;
 TExtendedErrorTextSource GExtendedTextSource = nullptr;
 
 int32_t EngineExtendedText(uint32_t hSession, int32_t status, char* buffer, uint32_t bufferSize, uint32_t* length) {
-  if (&RareGetExtErrStr == nullptr) return 0;
   return RareGetExtErrStr(hSession, status, buffer, bufferSize, length);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/db/dataset.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
@@ -79,14 +80,7 @@ void TCustomConnection::Notification(TComponent* AComponent, TOperation Operatio
 }
 
 void TCustomConnection::Shutdown() {
-  std::exception_ptr error;
-  try {
-    SetConnected(false);
-  } catch (...) {
-    error = std::current_exception();
-  }
-  TComponent::Shutdown();
-  if (error) std::rethrow_exception(error);
+  RunAll([this] { SetConnected(false); }, [this] { TComponent::Shutdown(); });
 }
 
 }  // namespace dac

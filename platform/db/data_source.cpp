@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/db/dataset.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
@@ -206,13 +207,8 @@ bool TDataLink::Edit() {
 
 void TDataLink::UpdateRecord() {
   FUpdatingRecord = true;
-  try {
-    UpdateData();
-  } catch (...) {
-    FUpdatingRecord = false;
-    throw;
-  }
-  FUpdatingRecord = false;
+  Finally done([this] { FUpdatingRecord = false; });
+  UpdateData();
 }
 
 int32_t TDataLink::CalcFirstRecord(int32_t Index) {
@@ -289,12 +285,9 @@ void TMasterDataLink::ActiveChanged() {
   TDataLink::ActiveChanged();
   FFields.clear();
   if (Active()) {
-    try {
-      DataSet()->GetFieldList(FFields, FFieldNames);
-    } catch (...) {
-      FFields.clear();
-      throw;
-    }
+    Finally clearOnFailure([this] { FFields.clear(); });
+    DataSet()->GetFieldList(FFields, FFieldNames);
+    clearOnFailure.Dismiss();
   }
   if (FDetailDataSet != nullptr && FDetailDataSet->Active() &&
       !FDetailDataSet->ComponentState().Contains(csDestroying)) {

@@ -1,9 +1,11 @@
 #include "platform/db/field.h"
 
 #include <cstring>
+#include <vector>
 
 #include "platform/db/dataset.h"
 #include "platform/rtl/text.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
@@ -165,15 +167,11 @@ void TField::Validate(const void* Buffer) {
   if (!FOnValidate) return;
   FValidateBuffer = Buffer;
   FValidating = true;
-  try {
-    FOnValidate(this);
-  } catch (...) {
+  Finally done([this] {
     FValidating = false;
     FValidateBuffer = nullptr;
-    throw;
-  }
-  FValidating = false;
-  FValidateBuffer = nullptr;
+  });
+  FOnValidate(this);
 }
 
 void TField::Change() {
@@ -188,11 +186,18 @@ void TField::CalcLookupValue() {
 }
 
 void TField::Bind(bool Binding) {
-  if (Binding && FFieldKind == fkLookup) {
-    if (FLookupDataSet == nullptr || FKeyFields.empty() || FLookupKeyFields.empty() ||
-        FLookupResultField.empty())
-      DatabaseErrorFmt("Lookup information for field '%s' is incomplete", FDataSet, DisplayName());
-  }
+  if (!Binding || FFieldKind != fkLookup) return;
+  if (FLookupDataSet == nullptr || FKeyFields.empty() || FLookupKeyFields.empty() || FLookupResultField.empty())
+    DatabaseErrorFmt("Lookup information for field '%s' is incomplete", FDataSet, DisplayName());
+  // A lookup reads from an open dataset: it opens with the dataset that
+  // uses it, and the names of both ends must exist there. The lookup
+  // dataset stays open when this one closes; others may read from it.
+  std::vector<TField*> fields;
+  FDataSet->GetFieldList(fields, FKeyFields);
+  if (FLookupDataSet != FDataSet) FLookupDataSet->Open();
+  fields.clear();
+  FLookupDataSet->GetFieldList(fields, FLookupKeyFields);
+  FLookupDataSet->FieldByName(FLookupResultField);
 }
 
 bool TField::GetIsNull() { return !GetData(nullptr); }
@@ -274,10 +279,7 @@ void TField::Notification(TComponent* AComponent, TOperation Operation) {
 void TField::Shutdown() {
   if (FDataSet != nullptr) {
     // A field leaving an open dataset would leave the ring's layout stale.
-    try {
-      FDataSet->Close();
-    } catch (...) {
-    }
+    CleanupStep([this] { FDataSet->Close(); });
     FDataSet->RemoveField(this);
     FDataSet = nullptr;
   }

@@ -3,6 +3,7 @@
 #include "platform/db/dataset.h"
 #include "platform/db/numeric_fields.h"
 #include "platform/rtl/text.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
@@ -56,7 +57,8 @@ TField* TFieldDef::CreateField(TComponent* Owner) {
   if (cls == nullptr)
     DatabaseErrorFmt(dbmsg::SFieldTypeNotSupported, ds, FieldTypeName(FDataType));
   TField* f = cls(Owner != nullptr ? Owner : ds);
-  try {
+  {
+    Finally freeOnFailure([f] { f->Free(); });
     // Classes that serve several types (string/fixed char, the blob family)
     // take the definition's type.
     f->SetDataType(FDataType);
@@ -70,9 +72,7 @@ TField* TFieldDef::CreateField(TComponent* Owner) {
       fl->SetPrecision(FPrecision);
     f->SetFieldNo(FFieldNo);
     f->SetDataSet(ds);
-  } catch (...) {
-    f->Free();
-    throw;
+    freeOnFailure.Dismiss();
   }
   return f;
 }
@@ -106,17 +106,13 @@ void TFieldDefs::Add(const std::string& Name, TFieldType DataType, int32_t Size,
   if (Name.empty()) DatabaseError("Field name is missing", FDataSet);
   if (IndexOf(Name) >= 0) DatabaseErrorFmt(dbmsg::SDuplicateFieldName, FDataSet, Name);
   BeginUpdate();
-  try {
-    TFieldDef* d = AddFieldDef();
-    d->SetName(Name);
-    d->SetDataType(DataType);
-    d->SetSize(Size);
-    d->SetRequired(Required);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  Finally endUpdate([this] { EndUpdate(); });
+  TFieldDef* d = AddFieldDef();
+  d->SetName(Name);
+  d->SetDataType(DataType);
+  d->SetSize(Size);
+  d->SetRequired(Required);
+  endUpdate.Run();
 }
 
 int32_t TFieldDefs::IndexOf(const std::string& Name) const {

@@ -3,6 +3,7 @@
 #include "platform/db/dataset.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/text.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
@@ -53,14 +54,10 @@ void TFields::Move(int32_t CurIndex, int32_t NewIndex) {
 
 void TFields::GetFieldNames(TStrings* List) const {
   List->BeginUpdate();
-  try {
-    List->Clear();
-    for (TField* f : FList) List->Add(f->FieldName());
-  } catch (...) {
-    List->EndUpdate();
-    throw;
-  }
-  List->EndUpdate();
+  Finally endUpdate([List] { List->EndUpdate(); });
+  List->Clear();
+  for (TField* f : FList) List->Add(f->FieldName());
+  endUpdate.Run();
 }
 
 }  // namespace dac

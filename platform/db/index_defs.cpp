@@ -3,6 +3,7 @@
 #include "platform/db/dataset.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/text.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
@@ -74,13 +75,9 @@ TIndexDef* TIndexDefs::FindIndexForFields(const std::string& Fields) {
 void TIndexDefs::Update() {
   if (FUpdated || FDataSet == nullptr) return;
   BeginUpdate();
-  try {
-    FDataSet->UpdateIndexDefs();
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  Finally endUpdate([this] { EndUpdate(); });
+  FDataSet->UpdateIndexDefs();
+  endUpdate.Run();
   FUpdated = true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/db/binary_fields.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/sysutils.h"
 
 namespace dac {
@@ -252,11 +253,12 @@ void TMemoryDataSet::InternalOpen() {
   if (!sameLayout()) FRows.clear();
   FRowLayout = FSlots;
   if (DefaultFields()) CreateFields();
-  try {
+  {
+    Finally dropDefaultFields([this] {
+      if (DefaultFields()) DestroyFields();
+    });
     BindFields(true);
-  } catch (...) {
-    if (DefaultFields()) DestroyFields();
-    throw;
+    dropDefaultFields.Dismiss();
   }
   FRecInfoOfs = (FRecordSize + CalcFieldsSize() + 7) & ~7;
   FRecBufSize = FRecInfoOfs + kInfoSize;
@@ -295,21 +297,21 @@ void TMemoryDataSet::EmptyDataSet() {
 
 // ---- reading -----------------------------------------------------------------------
 
-bool TMemoryDataSet::Accept(TRecordBuffer Buffer) {
-  if (!(Filtered() || FFindMode) || !OnFilterRecord()) return true;
-  bool accept = true;
+auto TMemoryDataSet::FilterOn(TRecordBuffer Buffer) {
   TRecordBuffer saved = FFilterBuffer;
   TDataSetState old = SetTempState(dsFilter);
   FFilterBuffer = Buffer;
-  try {
-    OnFilterRecord()(this, accept);
-  } catch (...) {
+  return Finally([this, saved, old] {
     FFilterBuffer = saved;
     RestoreState(old);
-    throw;
-  }
-  FFilterBuffer = saved;
-  RestoreState(old);
+  });
+}
+
+bool TMemoryDataSet::Accept(TRecordBuffer Buffer) {
+  if (!(Filtered() || FFindMode) || !OnFilterRecord()) return true;
+  bool accept = true;
+  auto filtering = FilterOn(Buffer);
+  OnFilterRecord()(this, accept);
   return accept;
 }
 
@@ -485,10 +487,12 @@ int32_t TMemoryDataSet::GetRecordCount() {
 
 int32_t TMemoryDataSet::GetRecNo() {
   CheckActive();
+  // 0 is "no record number": an empty dataset, or a record not posted yet.
+  if (State() == dsInsert) return 0;
   TRecordBuffer b = State() == dsCalcFields ? CalcBuffer() : ActiveBuffer();
-  if (b == nullptr || IsEmpty() || GetBookmarkFlag(b) != bfCurrent) return -1;
+  if (b == nullptr || IsEmpty() || GetBookmarkFlag(b) != bfCurrent) return 0;
   int32_t i = IndexOfId(IdAt(b), HintAt(b));
-  if (i < 0) return -1;
+  if (i < 0) return 0;
   if (!(Filtered() && OnFilterRecord())) return i + 1;
   int32_t n = 0;
   for (int32_t k = 0; k <= i; ++k) {
@@ -558,6 +562,21 @@ int32_t TMemoryDataSet::InsertRow(TRecordBuffer Buffer, bool Append) {
   return at;
 }
 
+void TMemoryDataSet::AppendStoredRecord(const std::vector<Variant>& Values) {
+  CheckActive();
+  // The values are written into the scan buffer in the filter state, which
+  // reads and writes that buffer without events or edit checks.
+  InternalInitRecord(FScanBuffer);
+  SetBookmarkFlag(FScanBuffer, bfEOF);
+  // A cursor after the last record stays after it.
+  const bool afterLast = FCursor >= static_cast<int32_t>(FRows.size());
+  const int32_t cursor = FCursor;
+  Finally keepCursor([&] { FCursor = afterLast ? static_cast<int32_t>(FRows.size()) : cursor; });
+  auto filtering = FilterOn(FScanBuffer);
+  SetFields(Values);
+  InsertRow(FScanBuffer, true);
+}
+
 void TMemoryDataSet::InternalPost() {
   TRecordBuffer rec = ActiveBuffer();
   if (State() == dsEdit) {
@@ -604,9 +623,10 @@ bool TMemoryDataSet::FindRecord(bool Restart, bool GoForward) {
   SetFound(false);
   UpdateCursorPos();
   CursorPosChanged();
-  FFindMode = true;
   bool found = false;
-  try {
+  {
+    FFindMode = true;
+    Finally findModeOff([this] { FFindMode = false; });
     if (Restart) {
       if (GoForward)
         InternalFirst();
@@ -614,11 +634,7 @@ bool TMemoryDataSet::FindRecord(bool Restart, bool GoForward) {
         InternalLast();
     }
     found = GetRecord(TempBuffer(), GoForward ? gmNext : gmPrior, true) == grOK;
-  } catch (...) {
-    FFindMode = false;
-    throw;
   }
-  FFindMode = false;
   if (found) {
     Resync({rmExact, rmCenter});
     SetFound(true);
@@ -662,19 +678,9 @@ int32_t TMemoryDataSet::FindRow(const std::string& KeyFields, const Variant& Key
     LoadRow(FScanBuffer, i);
     GetCalcFields(FScanBuffer);
     if (!Accept(FScanBuffer)) continue;
-    TRecordBuffer saved = FFilterBuffer;
-    TDataSetState old = SetTempState(dsFilter);
-    FFilterBuffer = FScanBuffer;
+    auto filtering = FilterOn(FScanBuffer);
     bool all = true;
-    try {
-      for (size_t k = 0; k < fields.size() && all; ++k) all = matches(fields[k], values[k]);
-    } catch (...) {
-      FFilterBuffer = saved;
-      RestoreState(old);
-      throw;
-    }
-    FFilterBuffer = saved;
-    RestoreState(old);
+    for (size_t k = 0; k < fields.size() && all; ++k) all = matches(fields[k], values[k]);
     if (all) return i;
   }
   return -1;
@@ -698,20 +704,8 @@ Variant TMemoryDataSet::Lookup(const std::string& KeyFields, const Variant& KeyV
   if (i < 0) return Variant::Null();
   LoadRow(FScanBuffer, i);
   GetCalcFields(FScanBuffer);
-  TRecordBuffer saved = FFilterBuffer;
-  TDataSetState old = SetTempState(dsFilter);
-  FFilterBuffer = FScanBuffer;
-  Variant result;
-  try {
-    result = FieldValues(ResultFields);
-  } catch (...) {
-    FFilterBuffer = saved;
-    RestoreState(old);
-    throw;
-  }
-  FFilterBuffer = saved;
-  RestoreState(old);
-  return result;
+  auto filtering = FilterOn(FScanBuffer);
+  return FieldValues(ResultFields);
 }
 
 }  // namespace dac

@@ -27,6 +27,11 @@ class TMemoryDataSet : public TDataSet {
   void EmptyDataSet();
   // Records held, ignoring any filter.
   int32_t StoredRecordCount() const { return static_cast<int32_t>(FRows.size()); }
+  // Adds a record after the last one in the store without touching the
+  // record buffers or the cursor, as another user of shared storage would:
+  // the dataset meets the record at its next fetch. Values go to the fields
+  // in order, as with AppendRecord; the dataset must be open.
+  void AppendStoredRecord(const std::vector<Variant>& Values);
 
   bool BookmarkValid(const TBookmark& Bookmark) override;
   int32_t CompareBookmarks(const TBookmark& B1, const TBookmark& B2) override;
@@ -94,6 +99,9 @@ class TMemoryDataSet : public TDataSet {
   void LoadRow(TRecordBuffer Buffer, int32_t Index);
   void StoreRow(TRecordBuffer Buffer, TMemRow& Row);
   bool Accept(TRecordBuffer Buffer);
+  // Field reads and writes go to Buffer, in the filter state, until the
+  // returned guard ends.
+  auto FilterOn(TRecordBuffer Buffer);
   // Index of the record with that id (hint tried first), -1 when gone.
   int32_t IndexOfId(uint32_t Id, int32_t Hint) const;
   int32_t InsertRow(TRecordBuffer Buffer, bool Append);

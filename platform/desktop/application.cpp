@@ -51,8 +51,38 @@ void TApplication::ShowException(const Exception& E) { Slot().Current().ShowExce
 
 void TApplication::ProcessMessages() { EventLoop().ProcessMessages(); }
 
+void TApplication::InstallAsRoot() {
+  SetApplicationRootComponent(this);
+  TCleanupFailureHandler replaced = SetCleanupFailureHandler([this](std::exception_ptr failure) {
+    if (!failure) return;
+    try {
+      std::rethrow_exception(failure);
+    } catch (...) {
+      HandleException(this);
+    }
+  });
+  if (!FInstalledAsRoot) FReplacedCleanupHandler = std::move(replaced);
+  FInstalledAsRoot = true;
+}
+
+void TApplication::Shutdown() {
+  if (FInstalledAsRoot) {
+    FInstalledAsRoot = false;
+    SetCleanupFailureHandler(std::move(FReplacedCleanupHandler));
+    if (ApplicationRootComponent() == this) SetApplicationRootComponent(nullptr);
+  }
+  TComponent::Shutdown();
+}
+
 TApplication* Application() {
-  static TFreePtr<TApplication> application(Create<TApplication>(nullptr));
+  // Installed inside the initialiser: whatever the installation creates on
+  // first use outlives the application, which still uses it when it is
+  // freed at exit.
+  static TFreePtr<TApplication> application([] {
+    TFreePtr<TApplication> app(Create<TApplication>(nullptr));
+    app->InstallAsRoot();
+    return app;
+  }());
   return application.get();
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/rtl/component.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
@@ -45,6 +46,12 @@ class TApplication : public TComponent {
   void ShowException(const Exception& E);
   // Handles pending messages of the installed message loop.
   void ProcessMessages();
+  // Makes this application the process's root component
+  // (SetApplicationRootComponent) and the receiver of clean-up failures that
+  // guards could not raise, which reach HandleException. Both are undone
+  // when the application is freed: the root is cleared and the clean-up
+  // failure handler it replaced comes back. Application() calls it.
+  void InstallAsRoot();
 
   const TExceptionEvent& OnException() const { return FOnException; }
   void SetOnException(TExceptionEvent Value) { FOnException = std::move(Value); }
@@ -53,14 +60,20 @@ class TApplication : public TComponent {
   int32_t HandledExceptionCount() const { return FHandledExceptionCount; }
   const std::string& LastExceptionMessage() const { return FLastExceptionMessage; }
 
+ protected:
+  void Shutdown() override;
+
  private:
   TExceptionEvent FOnException;
+  bool FInstalledAsRoot = false;
+  TCleanupFailureHandler FReplacedCleanupHandler;
   int32_t FHandledExceptionCount = 0;
   std::string FLastExceptionMessage;
 };
 
-// The process's application object, made on first use and freed at exit
-// (with every form and data module it still owns).
+// The process's application object, made on first use (and installed as
+// the root, see InstallAsRoot) and freed at exit with every form and data
+// module it still owns.
 TApplication* Application();
 
 // Installs a display process-wide and returns the one it replaces (null

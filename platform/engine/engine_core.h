@@ -5,16 +5,90 @@
 
 #include <sqlite3.h>
 
+#include <unistd.h>
+
+#include <charconv>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "engine/drm.h"
+#include "engine/drm_values.h"
 
 namespace drmengine {
+
+// ---- Owned SQLite objects and descriptors -----------------------------------
+// Releasing them never throws and never fails loudly: there is nobody left
+// to tell.
+
+struct StmtFinalizer {
+  void operator()(sqlite3_stmt* st) const noexcept { sqlite3_finalize(st); }
+};
+using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+// sqlite3_close_v2: a connection whose statements are still alive closes
+// when the last of them is finalized.
+struct ConnectionCloser {
+  void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
+};
+using ConnectionPtr = std::unique_ptr<sqlite3, ConnectionCloser>;
+
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) noexcept : FFd(fd) {}
+  UniqueFd(UniqueFd&& o) noexcept : FFd(o.Release()) {}
+  UniqueFd& operator=(UniqueFd&& o) noexcept {
+    if (this != &o) Reset(o.Release());
+    return *this;
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() { Reset(); }
+  int Get() const noexcept { return FFd; }
+  bool Valid() const noexcept { return FFd >= 0; }
+  int Release() noexcept {
+    int fd = FFd;
+    FFd = -1;
+    return fd;
+  }
+  void Reset(int fd = -1) noexcept {
+    if (FFd >= 0) ::close(FFd);
+    FFd = fd;
+  }
+
+ private:
+  int FFd = -1;
+};
+
+// ---- Numbers in text ------------------------------------------------------------
+
+// The whole text as a number; false when it is not one or does not fit.
+template <typename T>
+bool ParseNumber(std::string_view text, T& out, int base = 10) {
+  const char* first = text.data();
+  const char* last = first + text.size();
+  T v{};
+  auto r = std::from_chars(first, last, v, base);
+  if (r.ec != std::errc() || r.ptr != last || first == last) return false;
+  out = v;
+  return true;
+}
+inline bool ParseNumber(std::string_view text, double& out) {
+  const char* first = text.data();
+  const char* last = first + text.size();
+  double v = 0;
+  auto r = std::from_chars(first, last, v);
+  if (r.ec != std::errc() || r.ptr != last || first == last) return false;
+  out = v;
+  return true;
+}
 
 // A stored value as SQLite keeps it.
 struct Val {
@@ -101,6 +175,9 @@ bool DefaultToVal(const ColumnMeta& c, const std::string& text, Val& out);
 int32_t ValidateColumnType(uint32_t colTyp, uint32_t cbMax, uint16_t precision, uint16_t scale,
                            std::string& what);
 int32_t IntPower10(int64_t& v, int32_t power);  // 1 success, 0 overflow
+// Stored dates are integers yyyymmdd, times hhmmss.
+DRM_Date StoredToDate(int64_t v);
+DRM_Time StoredToTime(int64_t v);
 
 // ---- Locations and the named-database registry (locations.cpp) -----------
 
@@ -118,11 +195,16 @@ struct NamedDatabase {
   uint8_t flags[10] = {};
   std::string dictPath;
   std::string dataPath;
+  // A line of the registry that cannot be read keeps its name (the text up
+  // to the first tab) and is written back unchanged; `problem` says why it
+  // cannot be used.
+  std::string unreadLine;
+  std::string problem;
+  bool Readable() const { return problem.empty(); }
 };
+using RegistryFn = std::function<int32_t(std::vector<NamedDatabase>& list)>;
 // Registry access under a file lock; the callback may change the list and
 // returns a status; the list is rewritten when `write` is set and the status is 0.
-int32_t WithRegistry(bool write,
-                     int32_t (*fn)(std::vector<NamedDatabase>& list, void* ctx), void* ctx,
-                     std::string& what);
+int32_t WithRegistry(bool write, const RegistryFn& fn, std::string& what);
 
 }  // namespace drmengine

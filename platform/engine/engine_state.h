@@ -1,6 +1,6 @@
 // Process-wide state of the engine: handle tables, sessions, stores,
 // database handles, table cursors and catalog result cursors. Every API call
-// holds the engine lock for its duration.
+// holds the engine lock for its duration (see entry.h).
 #pragma once
 
 #include <mutex>
@@ -32,8 +32,8 @@ struct SharedFile {
 struct Store {
   std::string file;      // storage file
   std::string location;  // as resolved, for messages
-  sqlite3* db = nullptr;
-  int lockFd = -1;
+  UniqueFd lockFd;       // the open lock on `file`-open, released after...
+  ConnectionPtr db;      // ...the connection closes (members end in reverse)
   int refs = 0;          // database handles using it
   bool exclusive = false;
   bool readOnly = false;
@@ -56,7 +56,7 @@ struct DbHandle {
 
 struct Session {
   uint32_t handle = 0;
-  std::map<std::string, Store*> stores;  // by storage file
+  std::map<std::string, std::unique_ptr<Store>> stores;  // by storage file
   std::vector<std::string> savepoints;   // open transaction levels
   int32_t lastStatus = 0;
   std::string lastText;
@@ -112,7 +112,7 @@ struct Cursor {
   int64_t bm = 0;
   std::vector<Val> key;  // values of `order` (without the trailing bookmark)
 
-  // Scan statement standing on the current row.
+  // Scan statement standing on the current row (one of `stmts`).
   sqlite3_stmt* live = nullptr;
   int liveDir = 0;
   uint64_t liveVersion = 0;
@@ -130,7 +130,7 @@ struct Cursor {
   bool visDirty = true;
   std::string vis;
   std::vector<Val> visBinds;
-  std::map<std::string, sqlite3_stmt*> stmts;
+  std::map<std::string, StmtPtr> stmts;  // prepared statements by their text
 
   // Update cycle.
   std::optional<Pending> pending;
@@ -210,12 +210,6 @@ struct Engine {
 
 Engine& TheEngine();
 
-// Every entry point of the interface runs under the engine lock, with the
-// engine reachable as `e`.
-#define ENGINE_LOCK                               \
-  ::drmengine::Engine& e = ::drmengine::TheEngine(); \
-  std::lock_guard<std::recursive_mutex> guard(e.lock)
-
 // Records the failure as the session's last one and returns the status.
 int32_t Fail(Session* s, int32_t status, std::string text);
 // Maps an SQLite failure to a status and records it.
@@ -227,7 +221,11 @@ int Exec(Store* st, const std::string& sql);
 // Executes a data-definition statement; inside a transaction it is logged
 // so that it can be replayed after a rollback.
 int ExecDdl(Store* st, const std::string& sql);
-sqlite3_stmt* Prepare(Store* st, const std::string& sql, int* rc = nullptr);
+// A statement of the connection; null (and the SQLite result in `rc`) when
+// it cannot be prepared.
+StmtPtr Prepare(Store* st, const std::string& sql, int* rc = nullptr);
+// A text column of the current row ("" for NULL).
+std::string ColumnText(sqlite3_stmt* st, int col);
 
 // Metadata.
 int32_t LoadTableMeta(Session* s, Store* st, const std::string& name,

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "platform/engine/engine_core.h"
@@ -30,6 +31,10 @@ std::string HomeDir() {
   std::string h = Env("HOME");
   return h.empty() ? std::string("/tmp") : h;
 }
+
+struct DirCloser {
+  void operator()(DIR* d) const noexcept { ::closedir(d); }
+};
 
 bool IsDir(const std::string& p) {
   struct stat st;
@@ -64,14 +69,12 @@ std::string MatchComponentsIgnoringCase(const std::string& path) {
     if (part.empty()) continue;
     std::string exact = cur + "/" + part;
     if (!Exists(exact)) {
-      if (DIR* dir = ::opendir(cur.empty() ? "/" : cur.c_str())) {
-        while (dirent* e = ::readdir(dir)) {
-          if (strcasecmp(e->d_name, part.c_str()) == 0) {
-            exact = cur + "/" + e->d_name;
-            break;
-          }
+      std::unique_ptr<DIR, DirCloser> dir(::opendir(cur.empty() ? "/" : cur.c_str()));
+      while (dirent* e = dir ? ::readdir(dir.get()) : nullptr) {
+        if (strcasecmp(e->d_name, part.c_str()) == 0) {
+          exact = cur + "/" + e->d_name;
+          break;
         }
-        ::closedir(dir);
       }
     }
     cur = exact;
@@ -111,9 +114,9 @@ std::string ConfigDir() {
 }
 
 int BusyWaitMs() {
-  std::string v = Env("DAC_ENGINE_BUSY_MS");
-  if (v.empty()) return 1000;
-  int ms = std::atoi(v.c_str());
+  const int kDefault = 1000;
+  int ms = kDefault;
+  if (!ParseNumber(Env("DAC_ENGINE_BUSY_MS"), ms)) return kDefault;
   return ms < 0 ? 0 : ms;
 }
 
@@ -151,23 +154,6 @@ bool HostIsLocal(const std::string& host) {
   return shortName.size() > 15 && host.size() == 15 && strncasecmp(host.c_str(), shortName.c_str(), 15) == 0;
 }
 
-namespace {
-struct LookupCtx {
-  std::string name;
-  bool found = false;
-  NamedDatabase db;
-};
-int32_t Lookup(std::vector<NamedDatabase>& list, void* ctx) {
-  auto* c = static_cast<LookupCtx*>(ctx);
-  for (auto& d : list)
-    if (strcasecmp(d.name.c_str(), c->name.c_str()) == 0) {
-      c->found = true;
-      c->db = d;
-    }
-  return 0;
-}
-}  // namespace
-
 int32_t ResolveLocation(const std::string& name, std::string& path, std::string& what) {
   if (name.empty()) {
     what = "no database name or location was given";
@@ -176,18 +162,25 @@ int32_t ResolveLocation(const std::string& name, std::string& path, std::string&
   bool looksLikePath = name.find('\\') != std::string::npos || name.find('/') != std::string::npos ||
                        (name.size() >= 2 && name[1] == ':');
   if (!looksLikePath) {
-    LookupCtx ctx;
-    ctx.name = name;
+    std::optional<NamedDatabase> found;
     std::string ignored;
-    WithRegistry(false, Lookup, &ctx, ignored);
-    if (!ctx.found) {
+    WithRegistry(false, [&](std::vector<NamedDatabase>& list) -> int32_t {
+      for (auto& d : list)
+        if (strcasecmp(d.name.c_str(), name.c_str()) == 0) found = d;
+      return 0;
+    }, ignored);
+    if (!found) {
       what = "'" + name + "' is neither a named database nor a location";
       return DRM_ERR_NO_SUCH_DATABASE;
     }
-    std::string loc = ctx.db.dataPath.empty() ? ctx.db.dictPath : ctx.db.dataPath;
-    path = MapPath(loc);
+    if (!found->Readable()) {
+      what = "named database '" + found->name + "' cannot be used: " + found->problem;
+      return DRM_ERR_NO_SUCH_DATABASE;
+    }
+    const NamedDatabase& db = *found;
+    path = MapPath(db.dataPath.empty() ? db.dictPath : db.dataPath);
     if (!IsDir(path)) {
-      what = "the folder '" + path + "' of named database '" + ctx.db.name + "' does not exist";
+      what = "the folder '" + path + "' of named database '" + db.name + "' does not exist";
       return DRM_ERR_INVALID_PATH;
     }
     return 0;
@@ -214,9 +207,14 @@ std::string HexFlags(const uint8_t* f) {
   return s;
 }
 
-void ParseFlags(const std::string& s, uint8_t* f) {
-  for (int i = 0; i < 10 && static_cast<size_t>(2 * i + 1) < s.size(); ++i)
-    f[i] = static_cast<uint8_t>(std::stoi(s.substr(2 * i, 2), nullptr, 16));
+// The flags field: exactly 20 hex digits, two per byte.
+bool ParseFlags(const std::string& s, uint8_t* f) {
+  if (s.size() != 20) return false;
+  uint8_t parsed[10];
+  for (size_t i = 0; i < 10; ++i)
+    if (!ParseNumber(std::string_view(s).substr(2 * i, 2), parsed[i], 16)) return false;
+  std::memcpy(f, parsed, sizeof parsed);
+  return true;
 }
 
 std::vector<std::string> SplitTabs(const std::string& line) {
@@ -233,29 +231,20 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 
 }  // namespace
 
-int32_t WithRegistry(bool write, int32_t (*fn)(std::vector<NamedDatabase>&, void*), void* ctx,
-                     std::string& what) {
+int32_t WithRegistry(bool write, const RegistryFn& fn, std::string& what) {
   std::string dir = ConfigDir();
   std::string file = dir + "/dbnames";
   if (write) MakeDirs(dir);
-  int lockFd = -1;
+  // Closing the descriptor releases the lock.
+  UniqueFd lock;
   if (IsDir(dir)) {
-    lockFd = ::open((dir + "/dbnames.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (lockFd < 0 && write) {
+    lock.Reset(::open((dir + "/dbnames.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (!lock.Valid() && write) {
       what = "cannot open the registry lock file in '" + dir + "': " + std::strerror(errno);
       return DRM_DBN_REGISTRY_OPEN;
     }
-    if (lockFd >= 0) ::flock(lockFd, write ? LOCK_EX : LOCK_SH);
+    if (lock.Valid()) ::flock(lock.Get(), write ? LOCK_EX : LOCK_SH);
   }
-  struct Unlock {
-    int fd;
-    ~Unlock() {
-      if (fd >= 0) {
-        ::flock(fd, LOCK_UN);
-        ::close(fd);
-      }
-    }
-  } unlock{lockFd};
 
   std::vector<NamedDatabase> list;
   {
@@ -264,24 +253,33 @@ int32_t WithRegistry(bool write, int32_t (*fn)(std::vector<NamedDatabase>&, void
     while (std::getline(in, line)) {
       if (line.empty() || line[0] == '#') continue;
       auto parts = SplitTabs(line);
-      if (parts.size() < 4) continue;
       NamedDatabase d;
       d.name = parts[0];
-      ParseFlags(parts[1], d.flags);
-      d.dictPath = parts[2];
-      d.dataPath = parts[3];
-      list.push_back(d);
+      if (parts.size() < 4) {
+        d.problem = "its line in '" + file + "' has " + std::to_string(parts.size()) +
+                    " tab-separated fields instead of 4";
+      } else if (!ParseFlags(parts[1], d.flags)) {
+        d.problem = "its line in '" + file + "' has flags '" + parts[1] +
+                    "', which are not 20 hexadecimal digits";
+      } else {
+        d.dictPath = parts[2];
+        d.dataPath = parts[3];
+      }
+      if (!d.Readable()) d.unreadLine = line;
+      list.push_back(std::move(d));
     }
   }
-  int32_t s = fn(list, ctx);
+  int32_t s = fn(list);
   if (s != 0 || !write) return s;
 
   std::string tmp = file + ".tmp." + std::to_string(::getpid());
   {
     std::ofstream out(tmp, std::ios::trunc);
     out << "# named databases: name, flags (10 bytes hex), dictionary path, data path\n";
-    for (auto& d : list)
-      out << d.name << '\t' << HexFlags(d.flags) << '\t' << d.dictPath << '\t' << d.dataPath << '\n';
+    for (auto& d : list) {
+      if (!d.Readable()) out << d.unreadLine << '\n';
+      else out << d.name << '\t' << HexFlags(d.flags) << '\t' << d.dictPath << '\t' << d.dataPath << '\n';
+    }
     out.flush();
     if (!out) {
       what = "cannot write the registry file '" + tmp + "'";
@@ -289,11 +287,7 @@ int32_t WithRegistry(bool write, int32_t (*fn)(std::vector<NamedDatabase>&, void
       return DRM_DBN_REGISTRY_IO;
     }
   }
-  int fd = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
-  }
+  if (UniqueFd written(::open(tmp.c_str(), O_RDONLY | O_CLOEXEC)); written.Valid()) ::fsync(written.Get());
   if (::rename(tmp.c_str(), file.c_str()) != 0) {
     what = "cannot replace the registry file '" + file + "': " + std::strerror(errno);
     ::unlink(tmp.c_str());

@@ -2,10 +2,14 @@
 // values kept in storage. Stored forms are chosen so that SQLite's own
 // ordering equals the engine's ordering: integers for dates, times,
 // timestamps and decimals (scaled), text for text, blobs for bytes.
+#include <strings.h>
+
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
+#include "engine/drm_values.h"
 #include "platform/engine/engine_core.h"
 
 namespace drmengine {
@@ -94,7 +98,7 @@ int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
   const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
   const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
@@ -107,7 +111,7 @@ void CivilFromDays(int64_t z, int& y, unsigned& m, unsigned& d) {
   const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
   const unsigned mp = (5 * doy + 2) / 153;
   d = doy - (153 * mp + 2) / 5 + 1;
-  m = mp + (mp < 10 ? 3 : -9);
+  m = mp < 10 ? mp + 3 : mp - 9;
   y = static_cast<int>(yy + (m <= 2));
 }
 bool ValidDate(unsigned y, unsigned m, unsigned d) {
@@ -192,64 +196,60 @@ int32_t DecodeFixed(const ColumnMeta& c, const uint8_t* p, Val& out, std::string
     case DRM_TYPE_FLOAT: out = Val::MakeReal(Load<float>(p)); return 0;
     case DRM_TYPE_DOUBLE: out = Val::MakeReal(Load<double>(p)); return 0;
     case DRM_TYPE_TIMESTAMP: {
-      uint16_t w[6];
-      std::memcpy(w, p, sizeof w);
-      uint32_t frac = Load<uint32_t>(p + 12);
-      if (!w[0] && !w[1] && !w[2] && !w[3] && !w[4] && !w[5] && !frac) {
+      const auto ts = Load<DRM_TimeStamp>(p);
+      if (!ts.Year && !ts.Month && !ts.Day && !ts.Hour && !ts.Minute && !ts.Second && !ts.Fraction) {
         out = Val();
         return 0;
       }
-      if (!ValidDate(w[0], w[1], w[2]) || w[3] > 23 || w[4] > 59 || w[5] > 59 ||
-          frac >= 10000000u) {
-        what = "timestamp " + std::to_string(w[0]) + "-" + std::to_string(w[1]) + "-" +
-               std::to_string(w[2]) + " " + std::to_string(w[3]) + ":" + std::to_string(w[4]) +
-               ":" + std::to_string(w[5]) + " is not a valid moment";
+      if (!ValidDate(ts.Year, ts.Month, ts.Day) || ts.Hour > 23 || ts.Minute > 59 || ts.Second > 59 ||
+          ts.Fraction >= DRM_FRACTION_PER_SECOND) {
+        what = "timestamp " + std::to_string(ts.Year) + "-" + std::to_string(ts.Month) + "-" +
+               std::to_string(ts.Day) + " " + std::to_string(ts.Hour) + ":" + std::to_string(ts.Minute) +
+               ":" + std::to_string(ts.Second) + " is not a valid moment";
         return DRM_ERR_INVALID_DATE;
       }
-      int64_t secs = DaysFromCivil(w[0], w[1], w[2]) * 86400 + w[3] * 3600 + w[4] * 60 + w[5];
-      out = Val::MakeInt(secs * 10000000 + frac);
+      int64_t secs = DaysFromCivil(ts.Year, ts.Month, ts.Day) * 86400 + ts.Hour * 3600 + ts.Minute * 60 + ts.Second;
+      out = Val::MakeInt(secs * DRM_FRACTION_PER_SECOND + ts.Fraction);
       return 0;
     }
     case DRM_TYPE_DATE: {
-      uint16_t w[3];
-      std::memcpy(w, p, sizeof w);
-      if (!w[0] && !w[1] && !w[2]) {
+      const auto date = Load<DRM_Date>(p);
+      if (!date.Year && !date.Month && !date.Day) {
         out = Val();
         return 0;
       }
-      if (!ValidDate(w[0], w[1], w[2])) {
-        what = "date " + std::to_string(w[0]) + "-" + std::to_string(w[1]) + "-" +
-               std::to_string(w[2]) + " does not exist";
+      if (!ValidDate(date.Year, date.Month, date.Day)) {
+        what = "date " + std::to_string(date.Year) + "-" + std::to_string(date.Month) + "-" +
+               std::to_string(date.Day) + " does not exist";
         return DRM_ERR_INVALID_DATE;
       }
-      out = Val::MakeInt(w[0] * 10000LL + w[1] * 100 + w[2]);
+      out = Val::MakeInt(date.Year * 10000LL + date.Month * 100 + date.Day);
       return 0;
     }
     case DRM_TYPE_TIME: {
-      uint16_t w[3];
-      std::memcpy(w, p, sizeof w);
-      if (w[0] > 23 || w[1] > 59 || w[2] > 59) {
-        what = "time " + std::to_string(w[0]) + ":" + std::to_string(w[1]) + ":" +
-               std::to_string(w[2]) + " does not exist";
+      const auto time = Load<DRM_Time>(p);
+      if (time.Hour > 23 || time.Minute > 59 || time.Second > 59) {
+        what = "time " + std::to_string(time.Hour) + ":" + std::to_string(time.Minute) + ":" +
+               std::to_string(time.Second) + " does not exist";
         return DRM_ERR_INVALID_DATE;
       }
-      out = Val::MakeInt(w[0] * 10000LL + w[1] * 100 + w[2]);
+      out = Val::MakeInt(time.Hour * 10000LL + time.Minute * 100 + time.Second);
       return 0;
     }
     case DRM_TYPE_DECIMAL: {
-      uint16_t w[19];
-      std::memcpy(w, p, sizeof w);
-      int16_t e = static_cast<int16_t>(w[1]);
-      uint16_t n = w[2];
+      const auto num = Load<DRM_Numeric>(p);
+      const uint16_t* w = num.Words;
+      int16_t e = static_cast<int16_t>(w[DRM_NUMERIC_EXPONENT]);
+      uint16_t n = w[DRM_NUMERIC_USED];
       bool extra = false;
-      for (int k = 7; k < 19; ++k) extra |= w[k] != 0;
-      if (w[0] != 0 || n > 4 || extra) {
+      for (int k = DRM_NUMERIC_INTEGER + DRM_NUMERIC_MAX_USED; k < 19; ++k) extra |= w[k] != 0;
+      if (w[0] != 0 || n > DRM_NUMERIC_MAX_USED || extra) {
         what = "malformed decimal value (header words or unused words not zero)";
         return DRM_ERR_INVALID_PARAMETER;
       }
       uint64_t u = 0;
-      for (int k = 0; k < n; ++k) u |= uint64_t{w[3 + k]} << (16 * k);
-      if (n > 0 && n < 4 && (w[2 + n] & 0x8000)) u |= ~uint64_t{0} << (16 * n);  // sign-extend
+      for (int k = 0; k < n; ++k) u |= uint64_t{w[DRM_NUMERIC_INTEGER + k]} << (16 * k);
+      if (n > 0 && n < 4 && (w[DRM_NUMERIC_INTEGER + n - 1] & 0x8000)) u |= ~uint64_t{0} << (16 * n);  // sign-extend
       int64_t v = n ? static_cast<int64_t>(u) : 0;
       int32_t shift = e + DecimalScale(c);
       if (!IntPower10(v, shift)) {
@@ -458,33 +458,33 @@ void ValToEngine(const ColumnMeta& c, const Val& v, std::string& out) {
     case DRM_TYPE_FLOAT: Append(out, static_cast<float>(v.kind == Val::Real ? v.d : double(v.i))); return;
     case DRM_TYPE_DOUBLE: Append(out, v.kind == Val::Real ? v.d : double(v.i)); return;
     case DRM_TYPE_TIMESTAMP: {
-      int64_t frac = v.i % 10000000, secs = v.i / 10000000;
-      if (frac < 0) { frac += 10000000; --secs; }
+      int64_t frac = v.i % DRM_FRACTION_PER_SECOND, secs = v.i / DRM_FRACTION_PER_SECOND;
+      if (frac < 0) { frac += DRM_FRACTION_PER_SECOND; --secs; }
       int64_t days = secs / 86400, sod = secs % 86400;
       if (sod < 0) { sod += 86400; --days; }
       int y; unsigned m, d;
       CivilFromDays(days, y, m, d);
-      uint16_t w[6] = {static_cast<uint16_t>(y), static_cast<uint16_t>(m), static_cast<uint16_t>(d),
-                       static_cast<uint16_t>(sod / 3600), static_cast<uint16_t>(sod / 60 % 60),
-                       static_cast<uint16_t>(sod % 60)};
-      out.append(reinterpret_cast<const char*>(w), sizeof w);
-      Append(out, static_cast<uint32_t>(frac));
+      DRM_TimeStamp ts;
+      ts.Year = static_cast<uint16_t>(y);
+      ts.Month = static_cast<uint16_t>(m);
+      ts.Day = static_cast<uint16_t>(d);
+      ts.Hour = static_cast<uint16_t>(sod / 3600);
+      ts.Minute = static_cast<uint16_t>(sod / 60 % 60);
+      ts.Second = static_cast<uint16_t>(sod % 60);
+      ts.Fraction = static_cast<uint32_t>(frac);
+      Append(out, ts);
       return;
     }
-    case DRM_TYPE_DATE:
-    case DRM_TYPE_TIME: {
-      uint16_t w[3] = {static_cast<uint16_t>(v.i / 10000), static_cast<uint16_t>(v.i / 100 % 100),
-                       static_cast<uint16_t>(v.i % 100)};
-      out.append(reinterpret_cast<const char*>(w), sizeof w);
-      return;
-    }
+    case DRM_TYPE_DATE: Append(out, StoredToDate(v.i)); return;
+    case DRM_TYPE_TIME: Append(out, StoredToTime(v.i)); return;
     case DRM_TYPE_DECIMAL: {
-      uint16_t w[19] = {};
-      w[1] = static_cast<uint16_t>(static_cast<int16_t>(-DecimalScale(c)));
-      w[2] = 4;
+      DRM_Numeric num;
+      num.Words[DRM_NUMERIC_EXPONENT] = static_cast<uint16_t>(static_cast<int16_t>(-DecimalScale(c)));
+      num.Words[DRM_NUMERIC_USED] = DRM_NUMERIC_MAX_USED;
       uint64_t u = static_cast<uint64_t>(v.i);
-      for (int k = 0; k < 4; ++k) w[3 + k] = static_cast<uint16_t>(u >> (16 * k));
-      out.append(reinterpret_cast<const char*>(w), sizeof w);
+      for (int k = 0; k < DRM_NUMERIC_MAX_USED; ++k)
+        num.Words[DRM_NUMERIC_INTEGER + k] = static_cast<uint16_t>(u >> (16 * k));
+      Append(out, num);
       return;
     }
     case DRM_TYPE_TEXT:
@@ -495,16 +495,30 @@ void ValToEngine(const ColumnMeta& c, const Val& v, std::string& out) {
   }
 }
 
-namespace {
-bool ParseInt(const std::string& t, int64_t& v) {
-  if (t.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  long long r = std::strtoll(t.c_str(), &end, 10);
-  if (errno || *end) return false;
-  v = r;
-  return true;
+DRM_Date StoredToDate(int64_t v) {
+  DRM_Date d;
+  d.Year = static_cast<uint16_t>(v / 10000);
+  d.Month = static_cast<uint16_t>(v / 100 % 100);
+  d.Day = static_cast<uint16_t>(v % 100);
+  return d;
 }
+
+DRM_Time StoredToTime(int64_t v) {
+  DRM_Time t;
+  t.Hour = static_cast<uint16_t>(v / 10000);
+  t.Minute = static_cast<uint16_t>(v / 100 % 100);
+  t.Second = static_cast<uint16_t>(v % 100);
+  return t;
+}
+
+namespace {
+
+// A whole number, optionally signed.
+bool ParseInt(std::string_view t, int64_t& v) {
+  if (!t.empty() && t[0] == '+') t.remove_prefix(1);
+  return ParseNumber(t, v);
+}
+
 // Decimal text "-12.345" to an integer scaled by 10^scale, rounded.
 bool ParseDecimal(const std::string& t, int scale, int64_t& v) {
   size_t dot = t.find('.');
@@ -517,12 +531,55 @@ bool ParseDecimal(const std::string& t, int scale, int64_t& v) {
   std::string digits = ip + fp;
   int exp = -static_cast<int>(fp.size());
   if (digits.size() > 18) return false;
-  int64_t mant = digits.empty() ? 0 : std::stoll(digits);
+  int64_t mant = 0;
+  if (!digits.empty() && !ParseNumber(digits, mant)) return false;
   if (neg) mant = -mant;
   if (!IntPower10(mant, exp + scale)) return false;
   v = mant;
   return true;
 }
+
+// Numbers of at most the given digits each, separated by `sep` ("2024-2-29"
+// with widths 4, 2, 2), read from `pos` on.
+bool ReadFields(std::string_view t, size_t& pos, char sep, std::initializer_list<size_t> widths, unsigned* out) {
+  bool first = true;
+  for (size_t width : widths) {
+    if (!first && (pos >= t.size() || t[pos++] != sep)) return false;
+    first = false;
+    size_t start = pos;
+    while (pos < t.size() && pos - start < width && t[pos] >= '0' && t[pos] <= '9') ++pos;
+    if (!ParseNumber(t.substr(start, pos - start), *out++)) return false;
+  }
+  return true;
+}
+
+bool ReadDate(std::string_view t, size_t& pos, unsigned& y, unsigned& m, unsigned& d) {
+  unsigned f[3];
+  if (!ReadFields(t, pos, '-', {4, 2, 2}, f) || !ValidDate(f[0], f[1], f[2])) return false;
+  y = f[0], m = f[1], d = f[2];
+  return true;
+}
+
+bool ReadTime(std::string_view t, size_t& pos, unsigned& hh, unsigned& mi, unsigned& ss) {
+  unsigned f[3];
+  if (!ReadFields(t, pos, ':', {2, 2, 2}, f) || f[0] > 23 || f[1] > 59 || f[2] > 59) return false;
+  hh = f[0], mi = f[1], ss = f[2];
+  return true;
+}
+
+// ".fffffff": up to 9 digits, counted in units of 10^-7 s (further digits
+// are dropped).
+bool ReadFraction(std::string_view t, size_t& pos, int64_t& frac) {
+  frac = 0;
+  if (pos == t.size()) return true;
+  if (t[pos++] != '.') return false;
+  std::string digits(t.substr(pos));
+  pos = t.size();
+  if (digits.empty() || digits.size() > 9) return false;
+  digits.resize(7, '0');
+  return ParseNumber(digits, frac);
+}
+
 }  // namespace
 
 bool DefaultToVal(const ColumnMeta& c, const std::string& text, Val& out) {
@@ -546,30 +603,32 @@ bool DefaultToVal(const ColumnMeta& c, const std::string& text, Val& out) {
       out = Val::MakeInt(iv);
       return true;
     case DRM_TYPE_FLOAT: case DRM_TYPE_DOUBLE: {
-      char* end = nullptr;
-      double dv = std::strtod(text.c_str(), &end);
-      if (text.empty() || *end) return false;
+      std::string_view t = text;
+      if (!t.empty() && t[0] == '+') t.remove_prefix(1);
+      double dv = 0;
+      if (!ParseNumber(t, dv)) return false;
       out = Val::MakeReal(dv);
       return true;
     }
-    case DRM_TYPE_DATE:
-      if (std::sscanf(text.c_str(), "%4u-%2u-%2u", &y, &m, &d) != 3 || !ValidDate(y, m, d)) return false;
+    case DRM_TYPE_DATE: {
+      size_t pos = 0;
+      if (!ReadDate(text, pos, y, m, d) || pos != text.size()) return false;
       out = Val::MakeInt(y * 10000LL + m * 100 + d);
       return true;
-    case DRM_TYPE_TIME:
-      if (std::sscanf(text.c_str(), "%2u:%2u:%2u", &hh, &mi, &ss) != 3 || hh > 23 || mi > 59 || ss > 59)
-        return false;
+    }
+    case DRM_TYPE_TIME: {
+      size_t pos = 0;
+      if (!ReadTime(text, pos, hh, mi, ss) || pos != text.size()) return false;
       out = Val::MakeInt(hh * 10000LL + mi * 100 + ss);
       return true;
+    }
     case DRM_TYPE_TIMESTAMP: {
-      char fracText[16] = {};
-      int n = std::sscanf(text.c_str(), "%4u-%2u-%2u %2u:%2u:%2u.%9[0-9]", &y, &m, &d, &hh, &mi, &ss,
-                          fracText);
-      if (n < 6 || !ValidDate(y, m, d) || hh > 23 || mi > 59 || ss > 59) return false;
-      std::string f = fracText;
-      f.resize(7, '0');
-      int64_t frac = std::stoll(f.substr(0, 7));
-      out = Val::MakeInt((DaysFromCivil(y, m, d) * 86400 + hh * 3600 + mi * 60 + ss) * 10000000 + frac);
+      size_t pos = 0;
+      int64_t frac = 0;
+      if (!ReadDate(text, pos, y, m, d) || pos == text.size() || text[pos++] != ' ' ||
+          !ReadTime(text, pos, hh, mi, ss) || !ReadFraction(text, pos, frac))
+        return false;
+      out = Val::MakeInt((DaysFromCivil(y, m, d) * 86400 + hh * 3600 + mi * 60 + ss) * DRM_FRACTION_PER_SECOND + frac);
       return true;
     }
     case DRM_TYPE_TEXT: out = Val::MakeText(RTrimBlanks(text.substr(0, c.cbMax))); return true;

@@ -8,6 +8,7 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/format_settings.h"
+#include "platform/rtl/int128.h"
 
 namespace dac {
 
@@ -62,7 +63,7 @@ bool Pack(bool negative, std::string digits, int places, TBcd& out) {
     digits.insert(0, static_cast<size_t>(places) - digits.size(), '0');
   }
   size_t lead = 0;
-  while (lead + places < digits.size() && digits[lead] == '0') ++lead;
+  while (lead + static_cast<size_t>(places) < digits.size() && digits[lead] == '0') ++lead;
   digits.erase(0, lead);
   if (digits.empty()) digits = "0";
   if (places > kPlacesMask || digits.size() > static_cast<size_t>(MaxFMTBcdFractionSize)) return false;
@@ -94,16 +95,18 @@ void RoundDigits(std::string& digits, int& places, int newPlaces) {
   digits.erase(cut);
   places = newPlaces;
   if (up) {
-    int i = static_cast<int>(digits.size()) - 1;
-    for (; i >= 0; --i) {
-      if (digits[i] == '9') {
-        digits[i] = '0';
+    // Carry from the last digit; one past the first means a new leading 1.
+    size_t i = digits.size();
+    for (; i > 0; --i) {
+      char& d = digits[i - 1];
+      if (d == '9') {
+        d = '0';
       } else {
-        ++digits[i];
+        ++d;
         break;
       }
     }
-    if (i < 0) digits.insert(0, "1");
+    if (i == 0) digits.insert(0, "1");
   }
 }
 
@@ -239,9 +242,8 @@ bool BCDToCurr(const TBcd& bcd, Currency& curr) {
   const size_t nz = digits.find_first_not_of('0');
   digits = nz == std::string::npos ? "0" : digits.substr(nz);
   if (digits.size() > 19) return false;
-  const unsigned __int128 v = std::stoull(digits);
-  const unsigned __int128 limit = u.Negative ? static_cast<unsigned __int128>(INT64_MAX) + 1
-                                             : static_cast<unsigned __int128>(INT64_MAX);
+  const UInt128 v = std::stoull(digits);
+  const UInt128 limit = u.Negative ? static_cast<UInt128>(INT64_MAX) + 1 : static_cast<UInt128>(INT64_MAX);
   if (v > limit) return false;
   const uint64_t v64 = static_cast<uint64_t>(v);
   curr = Currency::FromRaw(u.Negative ? static_cast<int64_t>(0 - v64) : static_cast<int64_t>(v64));
@@ -289,8 +291,7 @@ int64_t BCDToInt64(const TBcd& bcd) {
   std::string intPart = u.Digits.substr(0, u.Digits.size() - static_cast<size_t>(u.Places));
   const size_t nz = intPart.find_first_not_of('0');
   intPart = nz == std::string::npos ? "0" : intPart.substr(nz);
-  const unsigned __int128 limit = u.Negative ? static_cast<unsigned __int128>(INT64_MAX) + 1
-                                             : static_cast<unsigned __int128>(INT64_MAX);
+  const UInt128 limit = u.Negative ? static_cast<UInt128>(INT64_MAX) + 1 : static_cast<UInt128>(INT64_MAX);
   if (intPart.size() > 19 || std::stoull(intPart) > limit) {
     throw EConvertError("BCD value out of integer range");
   }

@@ -1,10 +1,10 @@
 #include "platform/rtl/collection.h"
 
 #include <algorithm>
-#include <exception>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/lists.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/text.h"
 
 namespace dac {
@@ -70,10 +70,7 @@ TCollection::~TCollection() {
     TCollectionItem* item = FItems.back();
     FItems.pop_back();
     item->FCollection = nullptr;
-    try {
-      item->Free();
-    } catch (...) {
-    }
+    CleanupStep([item] { item->Free(); });
   }
 }
 
@@ -102,13 +99,10 @@ TCollectionItem* TCollection::Insert(int32_t Index) {
 
 void TCollection::Adopt(std::unique_ptr<TCollectionItem> Item) {
   TCollectionItem* p = Item.release();
-  try {
-    InsertItem(p);
-  } catch (...) {
-    // A Notify that raises must not leave a half-added item behind.
-    p->Free();
-    throw;
-  }
+  // A Notify that raises must not leave a half-added item behind.
+  Finally freeOnFailure([p] { p->Free(); });
+  InsertItem(p);
+  freeOnFailure.Dismiss();
   p->AfterConstruction();
 }
 
@@ -121,22 +115,23 @@ void TCollection::Delete(int32_t Index) {
 void TCollection::Clear() {
   if (FItems.empty()) return;
   BeginUpdate();
-  std::exception_ptr error;
-  while (!FItems.empty()) {
+  Finally endUpdate([this] { EndUpdate(); });
+  auto freeLast = [this] {
     TCollectionItem* item = FItems.back();
-    try {
-      item->Free();
-    } catch (...) {
-      if (!error) error = std::current_exception();
-    }
-    if (!FItems.empty() && FItems.back() == item) FItems.pop_back();
+    Finally leave([this, item] {
+      if (!FItems.empty() && FItems.back() == item) FItems.pop_back();
+    });
+    item->Free();
+  };
+  // When one item raises, the others are still freed and the first failure
+  // is passed on.
+  {
+    Finally rest([&] {
+      while (!FItems.empty()) CleanupStep(freeLast);
+    });
+    while (!FItems.empty()) freeLast();
   }
-  try {
-    EndUpdate();
-  } catch (...) {
-    if (!error) error = std::current_exception();
-  }
-  if (error) std::rethrow_exception(error);
+  endUpdate.Run();
 }
 
 TCollectionItem* TCollection::FindItemID(int32_t ID) const {
@@ -169,17 +164,10 @@ void TCollection::Assign(TPersistent* Source) {
   }
   if (source == this) return;  // clearing first would lose the items
   BeginUpdate();
-  try {
-    Clear();
-    for (TCollectionItem* item : source->FItems) Add()->Assign(item);
-  } catch (...) {
-    try {
-      EndUpdate();
-    } catch (...) {
-    }
-    throw;
-  }
-  EndUpdate();
+  Finally endUpdate([this] { EndUpdate(); });
+  Clear();
+  for (TCollectionItem* item : source->FItems) Add()->Assign(item);
+  endUpdate.Run();
 }
 
 std::string TCollection::GetNamePath() {
@@ -210,25 +198,18 @@ void TCollection::InsertItem(TCollectionItem* Item) {
 void TCollection::RemoveItem(TCollectionItem* Item, bool Notifying) {
   // The item leaves the list even when Notify raises: it may be about to be
   // deleted.
-  std::exception_ptr error;
-  if (Notifying) {
-    try {
-      Notify(Item, cnExtracting);
-    } catch (...) {
-      error = std::current_exception();
-    }
-  }
-  auto it = std::find(FItems.begin(), FItems.end(), Item);
-  if (it != FItems.end()) FItems.erase(it);
-  Item->FCollection = nullptr;
-  if (Notifying) {
-    try {
-      Changed();
-    } catch (...) {
-      if (!error) error = std::current_exception();
-    }
-  }
-  if (error) std::rethrow_exception(error);
+  RunAll(
+      [&] {
+        if (Notifying) Notify(Item, cnExtracting);
+      },
+      [&] {
+        auto it = std::find(FItems.begin(), FItems.end(), Item);
+        if (it != FItems.end()) FItems.erase(it);
+        Item->FCollection = nullptr;
+      },
+      [&] {
+        if (Notifying) Changed();
+      });
 }
 
 }  // namespace dac

@@ -1,11 +1,12 @@
 #include "platform/rtl/component.h"
 
 #include <algorithm>
-#include <exception>
+#include <atomic>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/lists.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/text.h"
 
 namespace dac {
@@ -15,15 +16,7 @@ namespace {
 bool IsIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
 
-// Runs f, keeping the first exception in error instead of passing it on.
-template <class F>
-void Guard(std::exception_ptr& error, F&& f) {
-  try {
-    f();
-  } catch (...) {
-    if (!error) error = std::current_exception();
-  }
-}
+constinit std::atomic<TComponent*> gApplicationRoot{nullptr};
 
 void EraseOne(std::vector<TComponent*>& list, TComponent* c) {
   auto it = std::find(list.begin(), list.end(), c);
@@ -48,10 +41,7 @@ TComponent::~TComponent() {
   while (!FComponents.empty()) {
     TComponent* c = FComponents.back();
     Remove(c);
-    try {
-      c->Free();
-    } catch (...) {
-    }
+    CleanupStep([c] { c->Free(); });
   }
   if (FOwner != nullptr) FOwner->Remove(this);
 }
@@ -105,23 +95,30 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
   if (AComponent == nullptr || AComponent->FOwner != this) return;
   // The component leaves the list even when a notification handler raises:
   // the list must never keep a component that is about to be deleted.
-  std::exception_ptr error;
-  Guard(error, [&] { Notification(AComponent, opRemove); });
-  Remove(AComponent);
-  if (!AComponent->FComponentState.Contains(csDestroying)) AComponent->SetDesigning(false);
-  if (error) std::rethrow_exception(error);
+  RunAll([&] { Notification(AComponent, opRemove); },
+         [&] {
+           Remove(AComponent);
+           if (!AComponent->FComponentState.Contains(csDestroying)) AComponent->SetDesigning(false);
+         });
 }
 
 void TComponent::DestroyComponents() {
-  std::exception_ptr error;
-  while (!FComponents.empty()) {
+  // The list is read again for each one: freeing a component may free
+  // others. Free() ends with the owner's RemoveComponent, which tells the
+  // remaining components so they drop their references to c.
+  auto freeLast = [this] {
     TComponent* c = FComponents.back();
-    // Free() ends with the owner's RemoveComponent, which tells the
-    // remaining components so they drop their references to c.
-    Guard(error, [&] { c->Free(); });
-    if (!FComponents.empty() && FComponents.back() == c) FComponents.pop_back();
-  }
-  if (error) std::rethrow_exception(error);
+    Finally leave([this, c] {
+      if (!FComponents.empty() && FComponents.back() == c) FComponents.pop_back();
+    });
+    c->Free();
+  };
+  // When one raises, the others are still freed and the first failure is
+  // passed on.
+  Finally rest([&] {
+    while (!FComponents.empty()) CleanupStep(freeLast);
+  });
+  while (!FComponents.empty()) freeLast();
 }
 
 void TComponent::SetName(const std::string& NewName) {
@@ -217,25 +214,33 @@ void TComponent::Destroying() {
 }
 
 void TComponent::BeforeDestruction() {
+  // The root of the application is never left pointing at a freed object.
+  TComponent* self = this;
+  gApplicationRoot.compare_exchange_strong(self, nullptr);
   // Every step runs even when an earlier one raises, so that no list keeps a
   // pointer to this object once it is deleted; the first error is passed on.
-  std::exception_ptr error;
-  Guard(error, [&] { Destroying(); });
-  Guard(error, [&] { Shutdown(); });
-  while (!FFreeNotifies.empty()) {
+  auto notifyLast = [this] {
     TComponent* c = FFreeNotifies.back();
     FFreeNotifies.pop_back();
     c->UnlinkFreeNotification(this);
-    if (c != FOwner) Guard(error, [&] { c->Notification(this, opRemove); });
-  }
-  FComponentState.Exclude(csFreeNotification);
-  Guard(error, [&] { DestroyComponents(); });
-  if (FOwner != nullptr) {
-    TComponent* owner = FOwner;
-    Guard(error, [&] { owner->RemoveComponent(this); });
-    if (FOwner != nullptr) FOwner->Remove(this);
-  }
-  if (error) std::rethrow_exception(error);
+    if (c != FOwner) c->Notification(this, opRemove);
+  };
+  auto notifyFreeNotified = [&] {
+    Finally rest([&] {
+      while (!FFreeNotifies.empty()) CleanupStep(notifyLast);
+      FComponentState.Exclude(csFreeNotification);
+    });
+    while (!FFreeNotifies.empty()) notifyLast();
+  };
+  auto leaveOwner = [this] {
+    if (FOwner == nullptr) return;
+    Finally leave([this] {
+      if (FOwner != nullptr) FOwner->Remove(this);
+    });
+    FOwner->RemoveComponent(this);
+  };
+  RunAll([this] { Destroying(); }, [this] { Shutdown(); }, notifyFreeNotified, [this] { DestroyComponents(); },
+         leaveOwner);
 }
 
 void TComponent::Insert(TComponent* AComponent) {
@@ -271,12 +276,19 @@ void EndLoading(TComponent* Root) {
   for (TComponent* c : tree) c->FComponentState.Exclude(csReading);
   // Every component gets its Loaded call and loses csLoading even when one
   // of them raises; the first error is passed on.
-  std::exception_ptr error;
-  for (TComponent* c : tree) {
-    Guard(error, [&] { c->Loaded(); });
-    c->FComponentState.Exclude(csLoading);
-  }
-  if (error) std::rethrow_exception(error);
+  size_t i = 0;
+  auto load = [&tree, &i] {
+    TComponent* c = tree[i];
+    Finally loaded([c] { c->FComponentState.Exclude(csLoading); });
+    c->Loaded();
+  };
+  Finally rest([&] {
+    while (++i < tree.size()) CleanupStep(load);
+  });
+  for (; i < tree.size(); ++i) load();
 }
+
+void SetApplicationRootComponent(TComponent* Root) { gApplicationRoot.store(Root); }
+TComponent* ApplicationRootComponent() { return gApplicationRoot.load(); }
 
 }  // namespace dac

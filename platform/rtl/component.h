@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "platform/rtl/object.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/tset.h"
 
 namespace dac {
@@ -162,16 +163,10 @@ template <class T, class... A>
 T* Create(TComponent* owner, A&&... args) {
   static_assert(std::is_base_of_v<TComponent, T>, "Create<T> makes components");
   T* p = new T(std::forward<A>(args)...);
-  try {
-    if (owner != nullptr) owner->InsertComponent(p);
-    p->AfterConstruction();
-  } catch (...) {
-    try {
-      p->Free();
-    } catch (...) {
-    }
-    throw;
-  }
+  Finally freeOnFailure([p] { p->Free(); });
+  if (owner != nullptr) owner->InsertComponent(p);
+  p->AfterConstruction();
+  freeOnFailure.Dismiss();
   return p;
 }
 
@@ -180,6 +175,13 @@ template <class T, class... A>
 TFreePtr<T> CreateUnowned(A&&... args) {
   return TFreePtr<T>(Create<T>(nullptr, std::forward<A>(args)...));
 }
+
+// The root of the application's component tree, process-wide: set by the
+// application object when it is made, cleared when it is freed (a root that
+// is freed while still set is cleared too, so it never dangles). Null when
+// there is no tree.
+void SetApplicationRootComponent(TComponent* Root);
+TComponent* ApplicationRootComponent();
 
 // Loading brackets for a component tree (root and everything it owns,
 // recursively). BeginLoading sets csLoading and csReading; EndLoading clears

@@ -7,37 +7,36 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/format_settings.h"
+#include "platform/rtl/int128.h"
 
 namespace dac {
 
 namespace {
 
-using int128 = __int128;
-
 [[noreturn]] void Overflow() { throw EIntOverflow("Arithmetic overflow"); }
 
-int64_t Checked(int128 v) {
+int64_t Checked(Int128 v) {
   if (v > INT64_MAX || v < INT64_MIN) Overflow();
   return static_cast<int64_t>(v);
 }
 
 // num / den rounded to the nearest integer, halves to even.
-int128 DivRoundEven(int128 num, int128 den) {
+Int128 DivRoundEven(Int128 num, Int128 den) {
   if (den < 0) {
     num = -num;
     den = -den;
   }
-  int128 q = num / den;
-  int128 r = num % den;
+  Int128 q = num / den;
+  Int128 r = num % den;
   if (r < 0) r = -r;
-  const int128 twice = 2 * r;
+  const Int128 twice = 2 * r;
   if (twice > den || (twice == den && (q % 2 != 0))) q += (num < 0) ? -1 : 1;
   return q;
 }
 
 }  // namespace
 
-Currency Currency::FromInt(int64_t whole) { return FromRaw(Checked(static_cast<int128>(whole) * Scale)); }
+Currency Currency::FromInt(int64_t whole) { return FromRaw(Checked(static_cast<Int128>(whole) * Scale)); }
 
 Currency Currency::FromDouble(double value) { return FloatToCurr(value); }
 
@@ -59,13 +58,13 @@ Currency& Currency::operator-=(Currency other) {
 }
 
 Currency& Currency::operator*=(Currency other) {
-  Value = Checked(DivRoundEven(static_cast<int128>(Value) * other.Value, Scale));
+  Value = Checked(DivRoundEven(static_cast<Int128>(Value) * other.Value, Scale));
   return *this;
 }
 
 Currency& Currency::operator/=(Currency other) {
   if (other.Value == 0) throw EZeroDivide("Division by zero");
-  Value = Checked(DivRoundEven(static_cast<int128>(Value) * Scale, other.Value));
+  Value = Checked(DivRoundEven(static_cast<Int128>(Value) * Scale, other.Value));
   return *this;
 }
 

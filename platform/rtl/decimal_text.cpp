@@ -1,5 +1,7 @@
 #include "platform/rtl/decimal_text.h"
 
+#include "platform/rtl/int128.h"
+
 namespace dac::detail {
 
 namespace {
@@ -72,19 +74,18 @@ bool ScaleDecimalText(const DecimalText& d, int places, int64_t& out) {
   // Digits kept as the integer part, and the first dropped one.
   const long keep = n + (shift < 0 ? shift : 0);
   if (keep + (shift > 0 ? shift : 0) > 19) return false;
-  unsigned __int128 v = 0;
-  for (long k = 0; k < keep; ++k) v = v * 10 + static_cast<unsigned>(d.Digits[k] - '0');
+  UInt128 v = 0;
+  for (long k = 0; k < keep; ++k) v = v * 10 + static_cast<unsigned>(d.Digits[static_cast<size_t>(k)] - '0');
   for (long k = 0; k < shift; ++k) v *= 10;
   if (shift < 0 && keep >= 0 && keep < n) {
     // Round on the dropped digits, halves to even. With keep < 0 every digit
     // lies two or more places below the unit and the value rounds to 0.
-    const int dig = d.Digits[keep] - '0';
+    const int dig = d.Digits[static_cast<size_t>(keep)] - '0';
     bool rest = false;
-    for (long k = keep + 1; k < n; ++k) rest = rest || d.Digits[k] != '0';
+    for (long k = keep + 1; k < n; ++k) rest = rest || d.Digits[static_cast<size_t>(k)] != '0';
     if (dig > 5 || (dig == 5 && (rest || (v % 2) == 1))) v += 1;
   }
-  const unsigned __int128 limit = d.Negative ? static_cast<unsigned __int128>(INT64_MAX) + 1
-                                             : static_cast<unsigned __int128>(INT64_MAX);
+  const UInt128 limit = d.Negative ? static_cast<UInt128>(INT64_MAX) + 1 : static_cast<UInt128>(INT64_MAX);
   if (v > limit) return false;
   out = d.Negative ? static_cast<int64_t>(0 - static_cast<uint64_t>(v)) : static_cast<int64_t>(v);
   return true;

@@ -20,7 +20,7 @@ struct Spec {
 
 std::string Pad(std::string text, const Spec& spec) {
   if (spec.width > 0 && static_cast<int>(text.size()) < spec.width) {
-    std::string fill(spec.width - text.size(), ' ');
+    std::string fill(static_cast<size_t>(spec.width) - text.size(), ' ');
     text = spec.leftAlign ? text + fill : fill + text;
   }
   return text;
@@ -51,7 +51,7 @@ std::string FormatInteger(const FormatArg& arg, const Spec& spec, std::string_vi
   if (spec.precision > 0) {
     bool negative = !digits.empty() && digits[0] == '-';
     std::string body = negative ? digits.substr(1) : digits;
-    if (static_cast<int>(body.size()) < spec.precision) body.insert(0, spec.precision - body.size(), '0');
+    if (static_cast<int>(body.size()) < spec.precision) body.insert(0, static_cast<size_t>(spec.precision) - body.size(), '0');
     digits = negative ? "-" + body : body;
   }
   return digits;
@@ -98,7 +98,7 @@ std::string FormatOne(const FormatArg& arg, const Spec& spec, std::string_view f
     case 's': {
       auto* s = std::get_if<std::string>(&arg);
       if (!s) BadFormat(fmt);
-      return spec.precision >= 0 ? s->substr(0, spec.precision) : *s;
+      return spec.precision >= 0 ? s->substr(0, static_cast<size_t>(spec.precision)) : *s;
     }
     case 'd':
     case 'u':

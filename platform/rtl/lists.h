@@ -3,6 +3,7 @@
 // TBits: a growable bit set.
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -55,7 +56,7 @@ class TList {
     if (Index < 0 || Index > Count()) ListIndexError(Index);
     FItems.insert(FItems.begin() + Index, std::move(Item));
   }
-  void Delete(int32_t Index) { FItems.erase(FItems.begin() + Check(Index)); }
+  void Delete(int32_t Index) { FItems.erase(FItems.begin() + static_cast<std::ptrdiff_t>(Check(Index))); }
   // Removes the first entry equal to Item; returns its index or -1.
   int32_t Remove(const T& Item) {
     int32_t i = IndexOf(Item);

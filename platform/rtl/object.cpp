@@ -3,23 +3,19 @@
 #include <cxxabi.h>
 
 #include <cstdlib>
-#include <exception>
 #include <typeinfo>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
 void TObject::Free() {
-  std::exception_ptr error;
-  try {
-    BeforeDestruction();
-  } catch (...) {
-    error = std::current_exception();
-  }
-  delete this;
-  if (error) std::rethrow_exception(error);
+  // The object is deleted even when its BeforeDestruction raises; the
+  // exception is passed on.
+  Finally release([this] { delete this; });
+  BeforeDestruction();
 }
 
 std::string TObject::ClassName() const {

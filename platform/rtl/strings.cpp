@@ -7,6 +7,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/text.h"
 
@@ -17,26 +18,13 @@ namespace {
 constexpr const char* kSortedListError = "Operation not allowed on sorted list";
 constexpr const char* kDuplicateString = "String list does not allow duplicates";
 
-// An update bracket: End() closes it on the normal path, so that an OnChange
-// failure reaches the caller; on an exception the destructor closes it and
-// the first exception is the one passed on.
-class TUpdateGuard {
- public:
-  explicit TUpdateGuard(TStrings* list) : FList(list) { FList->BeginUpdate(); }
-  ~TUpdateGuard() {
-    if (FList == nullptr) return;
-    try {
-      FList->EndUpdate();
-    } catch (...) {
-    }
-  }
-  void End() { std::exchange(FList, nullptr)->EndUpdate(); }
-  TUpdateGuard(const TUpdateGuard&) = delete;
-  TUpdateGuard& operator=(const TUpdateGuard&) = delete;
-
- private:
-  TStrings* FList;
-};
+// An update bracket: Run() closes it on the normal path, so that an OnChange
+// failure reaches the caller; on an exception the guard closes it and the
+// first exception is the one passed on.
+auto UpdateBracket(TStrings* List) {
+  List->BeginUpdate();
+  return Finally([List] { List->EndUpdate(); });
+}
 
 }  // namespace
 
@@ -48,11 +36,11 @@ void TStrings::IndexError(int32_t Index) {
 }
 
 void TStrings::Put(int32_t Index, const std::string& S) {
-  TUpdateGuard guard(this);
+  auto guard = UpdateBracket(this);
   TObject* obj = GetObject(Index);
   Delete(Index);
   InsertObject(Index, S, obj);
-  guard.End();
+  guard.Run();
 }
 
 TObject* TStrings::GetObject(int32_t Index) const {
@@ -84,15 +72,15 @@ void TStrings::InsertObject(int32_t Index, const std::string& S, TObject* AObjec
 
 void TStrings::AddStrings(const TStrings* Strings) {
   if (Strings == nullptr) return;
-  TUpdateGuard guard(this);
+  auto guard = UpdateBracket(this);
   // Read the count once: Strings may be this list.
   int32_t n = Strings->GetCount();
   for (int32_t i = 0; i < n; ++i) AddObject(Strings->Get(i), Strings->GetObject(i));
-  guard.End();
+  guard.Run();
 }
 
 void TStrings::Exchange(int32_t Index1, int32_t Index2) {
-  TUpdateGuard guard(this);
+  auto guard = UpdateBracket(this);
   std::string s1 = Get(Index1);
   std::string s2 = Get(Index2);
   TObject* o1 = GetObject(Index1);
@@ -101,12 +89,12 @@ void TStrings::Exchange(int32_t Index1, int32_t Index2) {
   PutObject(Index1, o2);
   Put(Index2, s1);
   PutObject(Index2, o1);
-  guard.End();
+  guard.Run();
 }
 
 void TStrings::Move(int32_t CurIndex, int32_t NewIndex) {
   if (CurIndex == NewIndex) return;
-  TUpdateGuard guard(this);
+  auto guard = UpdateBracket(this);
   std::string s = Get(CurIndex);
   TObject* obj = GetObject(CurIndex);
   if (NewIndex < 0 || NewIndex >= GetCount()) IndexError(NewIndex);
@@ -114,7 +102,7 @@ void TStrings::Move(int32_t CurIndex, int32_t NewIndex) {
   PutObject(CurIndex, nullptr);
   Delete(CurIndex);
   InsertObject(NewIndex, s, obj);
-  guard.End();
+  guard.Run();
 }
 
 int32_t TStrings::IndexOf(const std::string& S) const {
@@ -197,7 +185,7 @@ std::string TStrings::Text() const {
 }
 
 void TStrings::SetText(std::string_view Value) {
-  TUpdateGuard guard(this);
+  auto guard = UpdateBracket(this);
   Clear();
   size_t start = 0;
   size_t i = 0;
@@ -211,7 +199,7 @@ void TStrings::SetText(std::string_view Value) {
     ++i;
   }
   if (start < Value.size()) Add(std::string(Value.substr(start)));
-  guard.End();
+  guard.Run();
 }
 
 namespace {
@@ -242,7 +230,7 @@ std::string JoinDelimited(const TStrings& list, char delimiter, char quoteChar) 
 }
 
 void SplitDelimited(TStrings& list, std::string_view value, char delimiter, char quoteChar) {
-  TUpdateGuard guard(&list);
+  auto guard = UpdateBracket(&list);
   list.Clear();
   auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
   size_t i = 0;
@@ -280,7 +268,7 @@ void SplitDelimited(TStrings& list, std::string_view value, char delimiter, char
       if (i >= n) list.Add(std::string());
     }
   }
-  guard.End();
+  guard.Run();
 }
 
 }  // namespace
@@ -331,14 +319,14 @@ void TStrings::Assign(TPersistent* Source) {
     return;
   }
   if (source == this) return;  // clearing first would lose the lines
-  TUpdateGuard guard(this);
+  auto guard = UpdateBracket(this);
   Clear();
   FNameValueSeparator = source->FNameValueSeparator;
   FDelimiter = source->FDelimiter;
   FQuoteChar = source->FQuoteChar;
   FLineBreak = source->FLineBreak;
   AddStrings(source);
-  guard.End();
+  guard.Run();
 }
 
 bool TStrings::Equals(const TStrings* Other) const {

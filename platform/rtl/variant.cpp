@@ -7,6 +7,7 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/format_settings.h"
+#include "platform/rtl/int128.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/text.h"
 
@@ -135,14 +136,14 @@ class VariantOps {
   }
 
   // Exact value of any integer kind (also Booleans: -1/0).
-  static __int128 IntValue(const Variant& v) {
+  static Int128 IntValue(const Variant& v) {
     if (std::holds_alternative<int64_t>(v.FData)) return Signed(v);
     if (std::holds_alternative<uint64_t>(v.FData)) return Unsigned(v);
     if (std::holds_alternative<bool>(v.FData)) return Bool(v) ? -1 : 0;
     return 0;
   }
 
-  static __int128 ToInt128(const Variant& v, TVarType target) {
+  static Int128 ToInt128(const Variant& v, TVarType target) {
     const TVarType t = v.FVType;
     switch (CategoryOf(t)) {
       case Cat::Empty: return 0;
@@ -171,8 +172,8 @@ class VariantOps {
     }
   }
 
-  static int64_t ToIntRange(const Variant& v, TVarType target, __int128 lo, __int128 hi) {
-    const __int128 r = ToInt128(v, target);
+  static int64_t ToIntRange(const Variant& v, TVarType target, Int128 lo, Int128 hi) {
+    const Int128 r = ToInt128(v, target);
     if (r < lo || r > hi) RangeError(v.FVType, target);
     return static_cast<int64_t>(r);
   }
@@ -204,7 +205,7 @@ class VariantOps {
       case Cat::LongInt:
       case Cat::Int64:
       case Cat::Boolean: {
-        const __int128 i = IntValue(v);
+        const Int128 i = IntValue(v);
         if (i > INT64_MAX / Currency::Scale || i < INT64_MIN / Currency::Scale) RangeError(t, varCurrency);
         return Currency::FromRaw(static_cast<int64_t>(i) * Currency::Scale);
       }
@@ -274,7 +275,7 @@ class VariantOps {
       case Cat::Boolean: return Bool(v) ? "True" : "False";
       case Cat::LongInt:
       case Cat::Int64: {
-        const __int128 i = IntValue(v);
+        const Int128 i = IntValue(v);
         if (i > INT64_MAX) return std::to_string(static_cast<uint64_t>(i));
         return IntToStr(static_cast<int64_t>(i));
       }
@@ -327,8 +328,8 @@ class VariantOps {
         return lc == Cat::Null ? -1 : 1;
       case Cat::LongInt:
       case Cat::Int64: {
-        const __int128 a = ToInt128(l, varInt64);
-        const __int128 b = ToInt128(r, varInt64);
+        const Int128 a = ToInt128(l, varInt64);
+        const Int128 b = ToInt128(r, varInt64);
         return a < b ? -1 : (a > b ? 1 : 0);
       }
       case Cat::Boolean: {
@@ -361,7 +362,7 @@ class VariantOps {
 
   // ---- arithmetic ----
 
-  static Variant IntResult(__int128 v, bool wide) {
+  static Variant IntResult(Int128 v, bool wide) {
     if (!wide && v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<int32_t>(v));
     return Variant(static_cast<int64_t>(v));
   }
@@ -420,9 +421,9 @@ class VariantOps {
       return FloatOp(ToDouble(l), ToDouble(r), op);
     }
     if (IsIntCat(lc) && IsIntCat(rc) && op != Op::Div) {
-      const __int128 a = IntValue(l);
-      const __int128 b = IntValue(r);
-      const __int128 v = op == Op::Add ? a + b : (op == Op::Sub ? a - b : a * b);
+      const Int128 a = IntValue(l);
+      const Int128 b = IntValue(r);
+      const Int128 v = op == Op::Add ? a + b : (op == Op::Sub ? a - b : a * b);
       // Beyond 64 bits the result continues as a double.
       if (v < INT64_MIN || v > INT64_MAX) return Variant(static_cast<double>(v));
       return IntResult(v, lc == Cat::Int64 || rc == Cat::Int64);
@@ -438,7 +439,7 @@ class VariantOps {
       case Cat::LongInt:
       case Cat::Int64:
       case Cat::Boolean: {
-        const __int128 i = -IntValue(v);
+        const Int128 i = -IntValue(v);
         if (i > INT64_MAX) return Variant(static_cast<double>(i));
         return IntResult(i, CategoryOf(v.FVType) == Cat::Int64);
       }
@@ -525,8 +526,8 @@ bool Variant::AsBoolean() const { return VariantOps::ToBool(*this); }
 int32_t Variant::AsInteger() const { return static_cast<int32_t>(VariantOps::ToIntRange(*this, varInteger, INT32_MIN, INT32_MAX)); }
 int64_t Variant::AsInt64() const { return VariantOps::ToIntRange(*this, varInt64, INT64_MIN, INT64_MAX); }
 uint64_t Variant::AsQWord() const {
-  const __int128 r = VariantOps::ToInt128(*this, varQWord);
-  if (r < 0 || r > static_cast<__int128>(std::numeric_limits<uint64_t>::max())) RangeError(FVType, varQWord);
+  const Int128 r = VariantOps::ToInt128(*this, varQWord);
+  if (r < 0 || r > static_cast<Int128>(std::numeric_limits<uint64_t>::max())) RangeError(FVType, varQWord);
   return static_cast<uint64_t>(r);
 }
 double Variant::AsDouble() const { return VariantOps::ToDouble(*this); }

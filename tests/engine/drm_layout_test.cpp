@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "engine/drm.h"
+#include "engine/drm_values.h"
 
 static_assert(sizeof(DRM_FilterStruct) == 21);
 static_assert(offsetof(DRM_FilterStruct, IsColumn) == 0);
@@ -33,6 +34,14 @@ static_assert(offsetof(DRM_ColumnStruct, pCollation) == 28);
 
 static_assert(sizeof(DRM_RetrieveStruct) == 8);
 
+// The value forms: every part at its byte offset, no padding, any address.
+static_assert(offsetof(DRM_Date, Month) == 2 && offsetof(DRM_Date, Day) == 4);
+static_assert(offsetof(DRM_Time, Minute) == 2 && offsetof(DRM_Time, Second) == 4);
+static_assert(offsetof(DRM_TimeStamp, Hour) == 6 && offsetof(DRM_TimeStamp, Second) == 10);
+static_assert(offsetof(DRM_TimeStamp, Fraction) == 12);
+static_assert(alignof(DRM_TimeStamp) == 1 && alignof(DRM_Numeric) == 1);
+static_assert(DRM_NUMERIC_INTEGER + DRM_NUMERIC_MAX_USED <= 19);
+
 TEST(DrmLayout, FilterTermArrayHasA21ByteStride) {
   DRM_FilterStruct terms[3] = {};
   auto* base = reinterpret_cast<unsigned char*>(terms);
@@ -47,4 +56,13 @@ TEST(DrmLayout, InfoStructureOffsetsFitTheirSizes) {
   EXPECT_EQ(DRM_COLTYP(RM_TYPE_AUTOINC, DRM_TYPE_INT32), 0x0F04u);
   EXPECT_EQ(DRM_COLTYP_RM(0x150Cu), 21u);
   EXPECT_EQ(DRM_COLTYP_DRM(0x150Cu), 12u);
+}
+
+TEST(DrmLayout, ValueFormsStartAtZeroInCpp) {
+  // Callers rely on this for "no value yet" (a decimal with n = 0 is zero).
+  DRM_Numeric numeric;
+  DRM_TimeStamp stamp;
+  for (uint16_t w : numeric.Words) EXPECT_EQ(w, 0);
+  EXPECT_EQ(stamp.Year, 0);
+  EXPECT_EQ(stamp.Fraction, 0u);
 }

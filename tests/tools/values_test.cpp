@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/drm.h"
+#include "engine/drm_values.h"
 #include "tools/drmcli/values.h"
 
 using namespace drmcli;
@@ -127,5 +128,42 @@ TEST(Values, TextsBooleansFloatsAndBytes) {
   EXPECT_EQ(ValueToText(bytes, std::string("\x00\xff\x10", 3)), "00ff10");
   EXPECT_THROW(TextToValue(bytes, "00ff1"), ValueError);
   EXPECT_THROW(TextToValue(bytes, "zz"), ValueError);
+  EXPECT_THROW(TextToValue(bytes, "-1"), ValueError);  // no sign inside a pair
+  EXPECT_THROW(TextToValue(bytes, "+f"), ValueError);
   EXPECT_THROW(TextToValue(bytes, "0001020304"), ValueError);
+}
+
+// drmcli writes the value forms exactly as engine/drm_values.h lays them out.
+TEST(Values, EngineFormsFollowTheSharedLayout) {
+  ColumnInfo tsCol = Col(DRM_COLTYP(RM_TYPE_TIMESTAMP, DRM_TYPE_TIMESTAMP), 16);
+  std::string bytes = TextToValue(tsCol, "2000-01-02 03:04:05.5");
+  ASSERT_EQ(bytes.size(), sizeof(DRM_TimeStamp));
+  DRM_TimeStamp ts;
+  std::memcpy(&ts, bytes.data(), sizeof ts);
+  EXPECT_EQ(ts.Year, 2000);
+  EXPECT_EQ(ts.Day, 2);
+  EXPECT_EQ(ts.Hour, 3);
+  EXPECT_EQ(ts.Second, 5);
+  EXPECT_EQ(ts.Fraction, DRM_FRACTION_PER_SECOND / 2);
+
+  ColumnInfo timeCol = Col(DRM_COLTYP(RM_TYPE_TIME, DRM_TYPE_TIME), 6);
+  DRM_Time tm;
+  bytes = TextToValue(timeCol, "07:08:09");
+  ASSERT_EQ(bytes.size(), sizeof tm);
+  std::memcpy(&tm, bytes.data(), sizeof tm);
+  EXPECT_EQ(tm.Hour, 7);
+  EXPECT_EQ(tm.Minute, 8);
+  EXPECT_EQ(tm.Second, 9);
+
+  ColumnInfo decCol = Col(DRM_COLTYP(RM_TYPE_NUMERIC, DRM_TYPE_DECIMAL), 38);
+  DRM_Numeric num;
+  bytes = TextToValue(decCol, "-0.5");
+  ASSERT_EQ(bytes.size(), sizeof num);
+  std::memcpy(&num, bytes.data(), sizeof num);
+  EXPECT_EQ(static_cast<int16_t>(num.Words[DRM_NUMERIC_EXPONENT]), -1);
+  EXPECT_EQ(num.Words[DRM_NUMERIC_USED], DRM_NUMERIC_MAX_USED);
+  int64_t integer = 0;
+  std::memcpy(&integer, &num.Words[DRM_NUMERIC_INTEGER], sizeof integer);
+  EXPECT_EQ(integer, -5);
+  EXPECT_EQ(ValueToText(decCol, bytes), "-0.5");
 }

@@ -14,12 +14,6 @@
 #include "tools/drmcli/sample.h"
 #include "tools/drmcli/values.h"
 
-// Listing named databases is not part of the client interface; an engine
-// that offers it exports this call: the names, each NUL-terminated, then one
-// more NUL; `length` receives the bytes needed; -1038 when they do not fit.
-extern "C" __attribute__((weak)) int32_t RareListDatabaseNames(char* buffer, uint32_t bufferSize,
-                                                               uint32_t* length);
-
 namespace drmcli {
 namespace {
 
@@ -207,7 +201,8 @@ void CmdImportCsv(const std::string& location, const std::string& table, const s
         throw std::runtime_error(file + " line " + std::to_string(line) + ": " +
                                  std::to_string(record.size()) + " fields, the header has " +
                                  std::to_string(header.size()));
-      for (size_t i = 0; i < cols.size(); ++i) values[i] = where[i] >= 0 ? &record[where[i]] : nullptr;
+      for (size_t i = 0; i < cols.size(); ++i)
+        values[i] = where[i] >= 0 ? &record[static_cast<size_t>(where[i])] : nullptr;
       try {
         InsertRow(t, cols, values);
       } catch (const DrmError& e) {
@@ -361,27 +356,20 @@ void CmdDump(const std::string& location, const std::string& table, const std::s
 // ---- Named databases ----------------------------------------------------------
 
 void CmdDbNamesList(std::ostream& out) {
-  std::vector<std::string> names;
-  if (RareListDatabaseNames) {
-    uint32_t need = 0;
-    std::string buf(4096, '\0');
-    int32_t st = RareListDatabaseNames(buf.data(), static_cast<uint32_t>(buf.size()), &need);
-    if (st == DRM_ERR_BUFFER_TOO_SMALL) {
-      buf.assign(need, '\0');
-      st = RareListDatabaseNames(buf.data(), static_cast<uint32_t>(buf.size()), &need);
-    }
-    Check(st, kNoSession, "RareListDatabaseNames");
-    for (size_t p = 0; p < buf.size() && buf[p]; p += names.back().size() + 1)
-      names.emplace_back(buf.c_str() + p);
-  } else {
-    // Engines without the listing call keep their registry as a text file
-    // of tab-separated lines, the name first ('#' starts a comment).
-    std::ifstream in(EngineConfigDir() + "/dbnames");
-    std::string l;
-    while (std::getline(in, l))
-      if (!l.empty() && l[0] != '#') names.push_back(l.substr(0, l.find('\t')));
+  uint32_t need = 0;
+  std::string buf(4096, '\0');
+  int32_t st = RareListDatabaseNames(buf.data(), static_cast<uint32_t>(buf.size()), &need);
+  if (st == DRM_ERR_BUFFER_TOO_SMALL) {
+    buf.assign(need, '\0');
+    st = RareListDatabaseNames(buf.data(), static_cast<uint32_t>(buf.size()), &need);
   }
-  for (const std::string& n : names) out << n << "\n";
+  Check(st, kNoSession, "RareListDatabaseNames");
+  // The names, each NUL-terminated, then one more NUL.
+  for (size_t p = 0; p < buf.size() && buf[p]; ) {
+    std::string name(buf.c_str() + p);
+    p += name.size() + 1;
+    out << name << "\n";
+  }
 }
 
 void CmdDbNamesAdd(const std::string& name, const std::string& dictPath,
@@ -451,7 +439,8 @@ void CmdSampleCompany(const std::string& location, uint32_t records, uint64_t se
     RareSetTransact(s.Handle(), DRM_TRANS_ROLLBACK, "drmcli");
     throw;
   }
-  size_t parents = std::count_if(rows.begin(), rows.end(), [](const CompanyRow& r) { return !r.fHasParentCmp; });
+  const auto parents = static_cast<size_t>(
+      std::count_if(rows.begin(), rows.end(), [](const CompanyRow& r) { return !r.fHasParentCmp; }));
   out << "Created table Company with " << rows.size() << " records (" << parents << " parents, "
       << rows.size() - parents << " subsidiaries; seed " << seed << ") at " << location;
   if (LooksLikePath(location)) out << " (folder " << LocalFolder(location) << ")";

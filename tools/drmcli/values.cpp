@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "engine/drm.h"
+#include "engine/drm_values.h"
 
 namespace drmcli {
 namespace {
@@ -29,7 +30,8 @@ std::string Hex(const std::string& b) {
   static const char kDigits[] = "0123456789abcdef";
   std::string out;
   out.reserve(b.size() * 2);
-  for (unsigned char c : b) {
+  for (char ch : b) {
+    const auto c = static_cast<unsigned char>(ch);
     out += kDigits[c >> 4];
     out += kDigits[c & 15];
   }
@@ -38,9 +40,9 @@ std::string Hex(const std::string& b) {
 
 std::string UpToNul(const std::string& b) { return b.substr(0, std::min(b.find('\0'), b.size())); }
 
-std::string Pad(unsigned v, int width) {
+std::string Pad(unsigned v, size_t width) {
   std::string s = std::to_string(v);
-  if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), '0');
+  if (s.size() < width) s.insert(0, width - s.size(), '0');
   return s;
 }
 
@@ -51,7 +53,7 @@ std::string ScaledText(int64_t integer, int exponent) {
   uint64_t mag = negative ? 0 - static_cast<uint64_t>(integer) : static_cast<uint64_t>(integer);
   std::string digits = std::to_string(mag);
   if (exponent > 0) {
-    if (mag != 0) digits.append(exponent, '0');
+    if (mag != 0) digits.append(static_cast<size_t>(exponent), '0');
   } else if (exponent < 0) {
     size_t frac = static_cast<size_t>(-exponent);
     if (digits.size() <= frac) digits.insert(0, frac - digits.size() + 1, '0');
@@ -126,7 +128,7 @@ bool ReadParts(const std::string& t, size_t& pos, char sep, int count, unsigned*
     size_t start = pos;
     while (pos < t.size() && std::isdigit(static_cast<unsigned char>(t[pos]))) ++pos;
     if (pos == start || pos - start > 4) return false;
-    out[k] = static_cast<unsigned>(std::stoul(t.substr(start, pos - start)));
+    if (std::from_chars(t.data() + start, t.data() + pos, out[k]).ec != std::errc()) return false;
   }
   return true;
 }
@@ -135,6 +137,14 @@ void CheckDate(const ColumnInfo& c, const std::string& text, const unsigned* ymd
   if (ymd[0] < 1 || ymd[0] > 9999 || ymd[1] < 1 || ymd[1] > 12 || ymd[2] < 1 ||
       ymd[2] > DaysInMonth(ymd[0], ymd[1]))
     Bad(c, text, "is not a valid date (YYYY-MM-DD)");
+}
+
+DRM_Date MakeDate(const unsigned* ymd) {
+  DRM_Date d;
+  d.Year = static_cast<uint16_t>(ymd[0]);
+  d.Month = static_cast<uint16_t>(ymd[1]);
+  d.Day = static_cast<uint16_t>(ymd[2]);
+  return d;
 }
 
 void CheckTime(const ColumnInfo& c, const std::string& text, const unsigned* hms) {
@@ -147,10 +157,11 @@ std::string FromHex(const ColumnInfo& c, const std::string& text) {
   if (t.size() % 2) Bad(c, text, "is not hex digits in pairs");
   std::string out;
   for (size_t i = 0; i < t.size(); i += 2) {
-    int hi = std::isxdigit(static_cast<unsigned char>(t[i])) ? std::stoi(t.substr(i, 1), nullptr, 16) : -1;
-    int lo = std::isxdigit(static_cast<unsigned char>(t[i + 1])) ? std::stoi(t.substr(i + 1, 1), nullptr, 16) : -1;
-    if (hi < 0 || lo < 0) Bad(c, text, "is not hex digits in pairs");
-    out += static_cast<char>(hi * 16 + lo);
+    uint8_t byte = 0;
+    const char* first = t.data() + i;
+    auto r = std::from_chars(first, first + 2, byte, 16);
+    if (r.ec != std::errc() || r.ptr != first + 2) Bad(c, text, "is not hex digits in pairs");
+    out += static_cast<char>(byte);
   }
   return out;
 }
@@ -183,26 +194,32 @@ std::string ValueToText(const ColumnInfo& c, const std::string& b) {
       return b.size() >= 8 ? FloatText(Load<double>(b), false) : FloatText(Load<float>(b), true);
     case DRM_TYPE_DOUBLE:
       return FloatText(Load<double>(b), false);
-    case DRM_TYPE_DATE:
-      return Pad(Load<uint16_t>(b, 0), 4) + "-" + Pad(Load<uint16_t>(b, 2), 2) + "-" +
-             Pad(Load<uint16_t>(b, 4), 2);
-    case DRM_TYPE_TIME:
-      return Pad(Load<uint16_t>(b, 0), 2) + ":" + Pad(Load<uint16_t>(b, 2), 2) + ":" +
-             Pad(Load<uint16_t>(b, 4), 2);
+    case DRM_TYPE_DATE: {
+      const auto d = Load<DRM_Date>(b);
+      return Pad(d.Year, 4) + "-" + Pad(d.Month, 2) + "-" + Pad(d.Day, 2);
+    }
+    case DRM_TYPE_TIME: {
+      const auto t = Load<DRM_Time>(b);
+      return Pad(t.Hour, 2) + ":" + Pad(t.Minute, 2) + ":" + Pad(t.Second, 2);
+    }
     case DRM_TYPE_TIMESTAMP: {
-      std::string s = Pad(Load<uint16_t>(b, 0), 4) + "-" + Pad(Load<uint16_t>(b, 2), 2) + "-" +
-                      Pad(Load<uint16_t>(b, 4), 2) + " " + Pad(Load<uint16_t>(b, 6), 2) + ":" +
-                      Pad(Load<uint16_t>(b, 8), 2) + ":" + Pad(Load<uint16_t>(b, 10), 2);
-      uint32_t fraction = Load<uint32_t>(b, 12);
-      if (fraction) {
-        std::string f = Pad(fraction, 7);
+      const auto ts = Load<DRM_TimeStamp>(b);
+      std::string s = Pad(ts.Year, 4) + "-" + Pad(ts.Month, 2) + "-" + Pad(ts.Day, 2) + " " + Pad(ts.Hour, 2) + ":" +
+                      Pad(ts.Minute, 2) + ":" + Pad(ts.Second, 2);
+      if (ts.Fraction) {
+        std::string f = Pad(ts.Fraction, 7);
         while (!f.empty() && f.back() == '0') f.pop_back();
         s += "." + f;
       }
       return s;
     }
-    case DRM_TYPE_DECIMAL:
-      return ScaledText(Load<int64_t>(b, 6), Load<int16_t>(b, 2));
+    case DRM_TYPE_DECIMAL: {
+      // drmcli reads whole decimals: the engine always sends n = 4.
+      const auto num = Load<DRM_Numeric>(b);
+      int64_t integer = 0;
+      std::memcpy(&integer, &num.Words[DRM_NUMERIC_INTEGER], sizeof integer);
+      return ScaledText(integer, static_cast<int16_t>(num.Words[DRM_NUMERIC_EXPONENT]));
+    }
     case DRM_TYPE_TEXT: {
       std::string s = UpToNul(b);
       while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -280,7 +297,7 @@ std::string TextToValue(const ColumnInfo& c, const std::string& text) {
       if (!ReadParts(text, pos, '-', 3, p) || pos != text.size())
         Bad(c, text, "is not a valid date (YYYY-MM-DD)");
       CheckDate(c, text, p);
-      for (unsigned v : p) Store<uint16_t>(out, static_cast<uint16_t>(v));
+      Store(out, MakeDate(p));
       return out;
     }
     case DRM_TYPE_TIME: {
@@ -289,7 +306,11 @@ std::string TextToValue(const ColumnInfo& c, const std::string& text) {
       if (!ReadParts(text, pos, ':', 3, p) || pos != text.size())
         Bad(c, text, "is not a valid time (HH:MM:SS)");
       CheckTime(c, text, p);
-      for (unsigned v : p) Store<uint16_t>(out, static_cast<uint16_t>(v));
+      DRM_Time tm;
+      tm.Hour = static_cast<uint16_t>(p[0]);
+      tm.Minute = static_cast<uint16_t>(p[1]);
+      tm.Second = static_cast<uint16_t>(p[2]);
+      Store(out, tm);
       return out;
     }
     case DRM_TYPE_TIMESTAMP: {
@@ -306,7 +327,7 @@ std::string TextToValue(const ColumnInfo& c, const std::string& text) {
                std::all_of(f.begin(), f.end(), [](char ch) { return std::isdigit(static_cast<unsigned char>(ch)); });
           if (ok) {
             f.append(7 - f.size(), '0');
-            fraction = static_cast<uint32_t>(std::stoul(f));
+            ok = std::from_chars(f.data(), f.data() + f.size(), fraction).ec == std::errc();
           }
           pos = text.size();
         }
@@ -314,20 +335,27 @@ std::string TextToValue(const ColumnInfo& c, const std::string& text) {
       if (!ok || pos != text.size()) Bad(c, text, "is not a valid timestamp (YYYY-MM-DD HH:MM:SS)");
       CheckDate(c, text, d);
       CheckTime(c, text, t);
-      for (unsigned v : d) Store<uint16_t>(out, static_cast<uint16_t>(v));
-      for (unsigned v : t) Store<uint16_t>(out, static_cast<uint16_t>(v));
-      Store<uint32_t>(out, fraction);
+      const DRM_Date date = MakeDate(d);
+      DRM_TimeStamp ts;
+      ts.Year = date.Year;
+      ts.Month = date.Month;
+      ts.Day = date.Day;
+      ts.Hour = static_cast<uint16_t>(t[0]);
+      ts.Minute = static_cast<uint16_t>(t[1]);
+      ts.Second = static_cast<uint16_t>(t[2]);
+      ts.Fraction = fraction;
+      Store(out, ts);
       return out;
     }
     case DRM_TYPE_DECIMAL: {
       int64_t integer;
       int decimals;
       ParseDecimal(c, text, integer, decimals);
-      uint16_t words[19] = {};
-      words[1] = static_cast<uint16_t>(static_cast<int16_t>(-decimals));
-      words[2] = 4;
-      std::memcpy(&words[3], &integer, sizeof integer);
-      out.assign(reinterpret_cast<const char*>(words), sizeof words);
+      DRM_Numeric num;
+      num.Words[DRM_NUMERIC_EXPONENT] = static_cast<uint16_t>(static_cast<int16_t>(-decimals));
+      num.Words[DRM_NUMERIC_USED] = DRM_NUMERIC_MAX_USED;
+      std::memcpy(&num.Words[DRM_NUMERIC_INTEGER], &integer, sizeof integer);
+      Store(out, num);
       return out;
     }
     case DRM_TYPE_TEXT:

@@ -103,6 +103,45 @@ TEST(CalcFields, LookupField) {
   EXPECT_EQ(title->LookupDataSet(), nullptr) << "a freed lookup dataset is forgotten";
 }
 
+// The dataset a lookup field reads from is opened with the dataset that
+// uses it; its names are checked there too.
+TEST(CalcFields, LookupDataSetOpensWithTheUsingDataSet) {
+  auto depts = CreateUnowned<TMemoryDataSet>();
+  depts->FieldDefs()->Add("CODE", ftInteger);
+  depts->FieldDefs()->Add("TITLE", ftString, 10);
+  depts->Open();
+  depts->AppendRecord({Variant(2), Variant("Two")});
+  depts->Close();
+
+  auto ds = MakePeople(3, false);
+  ds->FieldDefs()->Update();
+  for (int i = 0; i < ds->FieldDefs()->Count(); ++i) ds->FieldDefs()->Items(i)->CreateField(ds.get());
+  TField* title = Create<TStringField>(ds.get());
+  title->SetFieldName("DEPT");
+  title->SetFieldKind(fkLookup);
+  title->SetDataSet(ds.get());
+  title->SetLookupDataSet(depts.get());
+  title->SetKeyFields("ID");
+  title->SetLookupKeyFields("CODE");
+  title->SetLookupResultField("TITLE");
+  ds->Open();
+  EXPECT_TRUE(depts->Active());
+  ds->Next();
+  EXPECT_EQ(title->AsString(), "Two");
+  // Closing the using dataset leaves the lookup dataset alone.
+  ds->Close();
+  EXPECT_TRUE(depts->Active());
+
+  depts->Close();
+  title->SetLookupResultField("NOPE");
+  EXPECT_THROW(ds->Open(), EDatabaseError) << "unknown result field";
+  EXPECT_FALSE(ds->Active());
+  title->SetLookupResultField("TITLE");
+  title->SetKeyFields("NOPE");
+  EXPECT_THROW(ds->Open(), EDatabaseError) << "unknown key field";
+  EXPECT_FALSE(ds->Active());
+}
+
 TEST(Filter, OnFilterRecordCountsAndMoves) {
   auto ds = MakePeople(25);
   ds->SetOnFilterRecord([](TDataSet* d, bool& accept) { accept = d->FieldByName("ID")->AsInteger() % 3 == 0; });
@@ -149,6 +188,46 @@ TEST(Filter, FindFirstNextPriorLast) {
   EXPECT_TRUE(ds->FindLast());
   EXPECT_EQ(Id(ds.get()), 8);
   EXPECT_EQ(ds->RecordCount(), 10) << "finding does not filter";
+}
+
+// A handler or a name that fails in the middle of a filtered read, a find,
+// a lookup or a calculation leaves the dataset in the state it was in.
+TEST(Filter, FailuresInsideTemporaryStatesRestoreTheState) {
+  auto ds = MakePeople(25);
+  auto expectBrowsing = [&](const char* what) {
+    EXPECT_EQ(ds->State(), dsBrowse) << what;
+    EXPECT_FALSE(ds->ControlsDisabled()) << what;
+  };
+  bool fail = false;
+  ds->SetOnFilterRecord([&fail](TDataSet* d, bool& accept) {
+    if (fail && d->FieldByName("ID")->AsInteger() >= 15) throw EDatabaseError("filter failed");
+    accept = true;
+  });
+  ds->SetFiltered(true);
+  fail = true;
+  EXPECT_THROW(ds->MoveBy(20), EDatabaseError);
+  expectBrowsing("filtered read");
+  ds->SetFiltered(false);
+  expectBrowsing("filter off");
+  EXPECT_THROW(ds->FindLast(), EDatabaseError);
+  expectBrowsing("find");
+  ds->SetOnFilterRecord(nullptr);
+  EXPECT_THROW(ds->Lookup("ID", Variant(3), "NOPE"), EDatabaseError);
+  expectBrowsing("lookup");
+  EXPECT_EQ(ds->Lookup("ID", Variant(3), "NAME").AsString(), "Name3");
+}
+
+TEST(CalcFields, FailingOnCalcFieldsRestoresTheState) {
+  CalcPeople p;
+  TDataSet* ds = p.ds.get();
+  ds->Edit();
+  TDataSetNotifyEvent calc = ds->OnCalcFields;
+  ds->OnCalcFields = [](TDataSet*) { throw EDatabaseError("calc failed"); };
+  EXPECT_THROW(ds->FieldByName("SALARY")->SetAsFloat(1), EDatabaseError);
+  EXPECT_EQ(ds->State(), dsEdit);
+  ds->OnCalcFields = calc;
+  ds->Cancel();
+  EXPECT_EQ(ds->State(), dsBrowse);
 }
 
 }  // namespace

@@ -106,9 +106,76 @@ TEST(Navigation, RecNoAndRecordCount) {
   EXPECT_EQ(ds->RecNo(), 11);
   EXPECT_THROW(ds->SetRecNo(13), EDatabaseError);
   ds->Insert();
-  EXPECT_EQ(ds->RecNo(), -1) << "a record being inserted has no number";
+  EXPECT_EQ(ds->RecNo(), 0) << "a record being inserted has no number";
   ds->Cancel();
   EXPECT_EQ(Id(ds.get()), 11);
+}
+
+TEST(Navigation, RecNoWithoutARecordIsZero) {
+  auto ds = MakePeople(0);
+  EXPECT_EQ(ds->RecNo(), 0) << "empty dataset";
+  ds->Append();
+  EXPECT_EQ(ds->RecNo(), 0) << "appending to an empty dataset";
+  ds->Cancel();
+  auto three = MakePeople(3);
+  three->Last();
+  three->Append();
+  EXPECT_EQ(three->RecNo(), 0) << "a record being appended has no number yet";
+  three->FieldByName("ID")->SetAsInteger(4);
+  three->Post();
+  EXPECT_EQ(three->RecNo(), 4);
+}
+
+// A record that reaches the store while the ring still has room (another
+// user of shared storage appending) is fetched by the next Next, which
+// must move onto it.
+TEST(Navigation, NextReachesARecordAddedBehindTheDataSet) {
+  auto ds = MakePeople(3);
+  ASSERT_LT(ds->FRecordCount, ds->BufferCount()) << "the ring must have room";
+  ASSERT_EQ(ds->MoveBy(2), 2);
+  ASSERT_EQ(Id(ds.get()), 3);
+  ASSERT_FALSE(ds->Eof());
+  ds->AppendStoredRecord({Variant(4), Variant("Name4"), Variant(40.0)});
+  EXPECT_EQ(ds->StoredRecordCount(), 4);
+  EXPECT_EQ(Id(ds.get()), 3) << "the view is untouched until the next fetch";
+
+  auto src = CreateUnowned<TDataSource>();
+  src->SetDataSet(ds.get());
+  TDataLink link;
+  link.SetDataSource(src.get());
+  link.SetBufferCount(5);  // within the ring: no refetch
+  int32_t before = link.ActiveRecord();
+  ASSERT_EQ(before, 2);
+  int32_t moved = ds->MoveBy(1);
+  EXPECT_EQ(moved, 1);
+  EXPECT_FALSE(ds->Eof());
+  EXPECT_EQ(Id(ds.get()), 4);
+  EXPECT_EQ(ds->RecNo(), 4);
+  EXPECT_EQ(link.ActiveRecord(), before + 1) << "the link follows the active record";
+  EXPECT_EQ(link.RecordCount(), 4);
+  ds->Next();
+  EXPECT_TRUE(ds->Eof());
+  EXPECT_EQ(Id(ds.get()), 4);
+  // And back over the whole dataset in one move.
+  EXPECT_EQ(ds->MoveBy(-10), -3);
+  EXPECT_TRUE(ds->Bof());
+  EXPECT_EQ(Id(ds.get()), 1);
+  link.SetDataSource(nullptr);
+
+  // Standing at the end already, the dataset reports no move and stays
+  // there; the record arrives with the next fetch from the start.
+  ds->Last();
+  ds->AppendStoredRecord({Variant(5), Variant("Name5"), Variant(50.0)});
+  EXPECT_EQ(ds->MoveBy(1), 0);
+  EXPECT_TRUE(ds->Eof());
+  EXPECT_EQ(Id(ds.get()), 4);
+  ds->First();
+  EXPECT_EQ(ds->MoveBy(10), 4);
+  EXPECT_EQ(Id(ds.get()), 5);
+
+  // Records are stored through the open dataset's layout.
+  ds->Close();
+  EXPECT_THROW(ds->AppendStoredRecord({Variant(5)}), EDatabaseError);
 }
 
 TEST(Navigation, LocateAndLookup) {

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/desktop/event_loop.h"
 #include "platform/desktop/screen.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 namespace {
@@ -73,6 +75,60 @@ TEST(Application, OnExceptionReplacesTheDisplayAndKeepsTheType) {
   EXPECT_TRUE(shown.empty());
   EXPECT_EQ(seenSender, Application());
   EXPECT_TRUE(wasDatabaseError);
+}
+
+TEST(Application, IsTheApplicationRoot) {
+  EXPECT_EQ(ApplicationRootComponent(), Application());
+}
+
+// A clean-up that fails inside a guard cannot raise; the application hears
+// of it as of any other unhandled failure.
+TEST(Application, CleanupFailuresReachHandleException) {
+  std::vector<std::string> shown;
+  auto previous = SetExceptionDisplay(std::make_unique<TRecordingDisplay>(shown));
+  TApplication* app = Application();
+  int before = app->HandledExceptionCount();
+  {
+    Finally closeTable([] { throw EDatabaseError("Close failed"); });
+  }
+  CleanupStep([] { Abort(); });
+  CleanupStep([] { throw std::runtime_error("Unlock failed"); });
+  EXPECT_EQ(shown, (std::vector<std::string>{"Close failed", "Unlock failed"}));
+  EXPECT_EQ(app->HandledExceptionCount(), before + 2);
+
+  TObject* sender = nullptr;
+  app->SetOnException([&](TObject* s, const Exception& e) {
+    sender = s;
+    shown.push_back("event: " + e.Message());
+  });
+  CleanupStep([] { throw EDatabaseError("Free failed"); });
+  app->SetOnException(nullptr);
+  EXPECT_EQ(shown.back(), "event: Free failed");
+  EXPECT_EQ(sender, app);
+  SetExceptionDisplay(std::move(previous));
+}
+
+// Another application object taking the root role gives it up, and the
+// clean-up failure handler it replaced comes back, when it is freed.
+TEST(Application, InstallAsRootIsUndoneWhenFreed) {
+  TApplication* app = Application();
+  std::vector<std::string> shown;
+  auto previous = SetExceptionDisplay(std::make_unique<TRecordingDisplay>(shown));
+  {
+    auto second = CreateUnowned<TApplication>();
+    second->InstallAsRoot();
+    EXPECT_EQ(ApplicationRootComponent(), second.get());
+    int before = second->HandledExceptionCount();
+    CleanupStep([] { throw EDatabaseError("seen by the second"); });
+    EXPECT_EQ(second->HandledExceptionCount(), before + 1);
+  }
+  EXPECT_EQ(ApplicationRootComponent(), nullptr);
+  int before = app->HandledExceptionCount();
+  CleanupStep([] { throw EDatabaseError("seen by the first"); });
+  EXPECT_EQ(app->HandledExceptionCount(), before + 1) << "the replaced handler is back";
+  EXPECT_EQ(shown, (std::vector<std::string>{"seen by the second", "seen by the first"}));
+  SetExceptionDisplay(std::move(previous));
+  SetApplicationRootComponent(app);
 }
 
 TEST(Application, ProcessMessagesRunsTheInstalledLoop) {

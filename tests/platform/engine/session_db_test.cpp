@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
 
 #include "engine_fixture.h"
 
@@ -120,6 +121,61 @@ TEST_F(DatabaseTest, NamedDatabasesLiveInTheSharedRegistry) {
   EXPECT_EQ(SQLDropDatabaseName2("Sales", 0, "", ""), 2301);
   EXPECT_NE(ExtErr(2301, 0xFFFFFFFFu).find("Sales"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dbDir + "/engine.rdb"));  // dropping keeps the files
+}
+
+// A registry line that cannot be read (here: flags that are not hex) makes
+// its own name unusable with a status and a text; the other names keep
+// working, and rewriting the registry keeps the line for its owner to fix.
+TEST_F(DatabaseTest, AMalformedRegistryLineFailsOnlyItsOwnName) {
+  std::filesystem::create_directories(root + "/config");
+  {
+    std::ofstream reg(root + "/config/dbnames");
+    reg << "# named databases\n"
+        << "Broken\tzz010000000000000000\t" << dbDir << '\t' << dbDir << '\n'
+        << "Good\t00010000000000000000\t" << dbDir << '\t' << dbDir << '\n';
+  }
+  uint32_t d = 0;
+  int32_t st = 0;
+  EXPECT_NO_THROW(st = RareOpenDatabase(S, "\tBroken", &d, 0, "", ""));
+  EXPECT_EQ(st, DRM_ERR_NO_SUCH_DATABASE);
+  EXPECT_EQ(d, 0u);
+  std::string why = ExtErr(DRM_ERR_NO_SUCH_DATABASE);
+  EXPECT_NE(why.find("'Broken'"), std::string::npos) << why;
+  EXPECT_NE(why.find("zz01"), std::string::npos) << why;
+
+  EXPECT_NO_THROW(st = RareOpenDatabase(S, "\tGood", &d, 0, "", ""));
+  EXPECT_EQ(st, 0) << ExtErr(st);
+  EXPECT_NE(d, 0u);
+
+  uint8_t got[10] = {};
+  char dict[513], data[513];
+  uint16_t dictSize = 513, dataSize = 513;
+  EXPECT_NO_THROW(st = SQLGetDatabaseInfo2("broken", got, &dictSize, dict, &dataSize, data, "", ""));
+  EXPECT_EQ(st, DRM_DBN_GENERAL);
+  EXPECT_NE(ExtErr(DRM_DBN_GENERAL, 0xFFFFFFFFu).find("Broken"), std::string::npos);
+  EXPECT_NO_THROW(st = SQLGetDatabaseInfo2("good", got, &dictSize, dict, &dataSize, data, "", ""));
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(got[1], 1);
+
+  char names[64];
+  uint32_t need = 0;
+  EXPECT_NO_THROW(st = RareListDatabaseNames(names, sizeof names, &need));
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(std::string(names, need), std::string("Broken\0Good\0\0", 13));
+
+  // Adding a name rewrites the file; the unreadable line stays as it was.
+  uint8_t flags[10] = {};
+  EXPECT_NO_THROW(st = SQLAddDatabaseName2("More", flags, static_cast<uint16_t>(dbDir.size() + 1), dbDir.c_str(), 1, "", 0, "", ""));
+  EXPECT_EQ(st, 0);
+  std::ifstream in(root + "/config/dbnames");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("Broken\tzz010000000000000000\t"), std::string::npos) << text;
+
+  // Modifying the entry replaces it with a readable one.
+  EXPECT_NO_THROW(st = SQLModifyDatabaseInfo2("Broken", "Broken", static_cast<uint16_t>(dbDir.size() + 1), dbDir.c_str(), 1, "", flags, "", ""));
+  EXPECT_EQ(st, 0) << ExtErr(st, 0xFFFFFFFFu);
+  EXPECT_NO_THROW(st = RareOpenDatabase(S, "\tBroken", &d, 0, "", ""));
+  EXPECT_EQ(st, 0) << ExtErr(st);
 }
 
 TEST_F(DatabaseTest, EndingASessionClosesEverythingItOwns) {

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/drm_values.h"
 #include "engine_fixture.h"
 
 using namespace enginetest;
@@ -215,6 +216,80 @@ TEST_F(TypesTest, DefaultsAndAutoIncrementOnNewRows) {
   uint32_t u = Open("U", DRM_TBLOPEN_EXCLUSIVE);
   uint32_t id;
   EXPECT_EQ(RareCreateColumn(S, u, "Bad", &cs, &id), DRM_ERR_INVALID_PARAMETER);
+}
+
+// Default texts are read whole: anything beyond the form of the type is
+// refused when the column is created, so a typo never becomes a value.
+TEST_F(TypesTest, DefaultTextsAreReadWholeOrRefused) {
+  const uint32_t kInt = DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), kDouble = DRM_COLTYP(RM_TYPE_FLOAT, DRM_TYPE_DOUBLE),
+                 kDec = DRM_COLTYP(RM_TYPE_NUMERIC, DRM_TYPE_DECIMAL), kDate = DRM_COLTYP(RM_TYPE_DATE, DRM_TYPE_DATE),
+                 kTime = DRM_COLTYP(RM_TYPE_TIME, DRM_TYPE_TIME),
+                 kStamp = DRM_COLTYP(RM_TYPE_TIMESTAMP, DRM_TYPE_TIMESTAMP);
+  struct Case {
+    uint32_t colTyp;
+    const char* text;
+    bool ok;
+  };
+  const Case cases[] = {
+      {kInt, "+42", true},           {kInt, "-7", true},
+      {kInt, "4 2", false},          {kInt, "12.5", false},
+      {kInt, "", false},             {kInt, "99999999999999999999", false},
+      {kDouble, "+1.5", true},       {kDouble, "-2.5e3", true},
+      {kDouble, "1.5x", false},      {kDouble, "1e999", false},
+      {kDec, "-12.345", true},       {kDec, "12.3.4", false},
+      {kDec, "1234567890123456789", false},
+      {kDate, "2024-2-29", true},    {kDate, "2023-02-29", false},
+      {kDate, "2024-02-29 ", false}, {kDate, "20240-01-01", false},
+      {kTime, "23:59:59", true},     {kTime, "24:00:00", false},
+      {kTime, "12:00", false},       {kStamp, "2024-02-29 13:45:30", true},
+      {kStamp, "2024-02-29 13:45:30.1234567", true},
+      {kStamp, "2024-02-29 13:45:30.", false},
+      {kStamp, "2024-02-29T13:45:30", false},
+      {kStamp, "2024-02-29", false},
+  };
+  CreateTable("U", {});
+  uint32_t u = Open("U", DRM_TBLOPEN_EXCLUSIVE);
+  int n = 0;
+  for (const Case& k : cases) {
+    DRM_ColumnStruct cs{};
+    cs.StructSize = sizeof cs;
+    cs.ColTyp = k.colTyp;
+    cs.Precision = 10;
+    cs.Scale = 2;
+    cs.pDefault = k.text;
+    uint32_t id = 0;
+    std::string name = "C" + std::to_string(++n);
+    int32_t st = RareCreateColumn(S, u, name.c_str(), &cs, &id);
+    EXPECT_EQ(st, k.ok ? 0 : DRM_ERR_INVALID_PARAMETER) << "default '" << k.text << "': " << ExtErr(st);
+  }
+  RareCloseTable(S, u);
+
+  // What the accepted texts become.
+  ids = CreateTable("T", {{"Dec", kDec, 38, 0, "-12.345", nullptr, 10, 2},
+                          {"Stamp", kStamp, 16, 0, "2024-02-29 13:45:30.25"},
+                          {"When", kDate, 6, 0, "2024-2-9"},
+                          {"D", kDouble, 8, 0, "+1.5"}});
+  t = Open("T");
+  ASSERT_EQ(RareInitUpdate(S, t, DRM_INITUPD_NEW), 0);
+  uint32_t len = 0;
+  DRM_Numeric num;
+  ASSERT_EQ(RareRetrieveColumn(S, t, ids[0], &num, sizeof num, &len, nullptr), 0);
+  int64_t integer = 0;
+  std::memcpy(&integer, &num.Words[DRM_NUMERIC_INTEGER], sizeof integer);
+  EXPECT_EQ(integer, -1235);  // halves away from zero at the column's scale
+  EXPECT_EQ(static_cast<int16_t>(num.Words[DRM_NUMERIC_EXPONENT]), -2);
+  DRM_TimeStamp ts;
+  ASSERT_EQ(RareRetrieveColumn(S, t, ids[1], &ts, sizeof ts, &len, nullptr), 0);
+  EXPECT_EQ(ts.Year, 2024);
+  EXPECT_EQ(ts.Second, 30);
+  EXPECT_EQ(ts.Fraction, 2500000u);
+  DRM_Date date;
+  ASSERT_EQ(RareRetrieveColumn(S, t, ids[2], &date, 8, &len, nullptr), 0);
+  EXPECT_EQ(date.Month, 2);
+  EXPECT_EQ(date.Day, 9);
+  double d = 0;
+  ASSERT_EQ(RareRetrieveColumn(S, t, ids[3], &d, sizeof d, &len, nullptr), 0);
+  EXPECT_EQ(d, 1.5);
 }
 
 TEST(IntPower10, MultipliesAndDividesInPlace) {

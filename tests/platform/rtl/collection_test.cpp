@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/lists.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 namespace {
@@ -37,8 +39,11 @@ class TLoggedCollection : public TCollection {
   void Notify(TCollectionItem* item, TCollectionNotification action) override {
     static const char* names[] = {"added", "extracting", "deleting"};
     log.push_back(std::string(names[action]) + ":" + std::to_string(item->ID()));
+    if (action == cnExtracting && item->ID() >= failExtractingFrom)
+      throw EInvalidOperation("cannot extract " + std::to_string(item->ID()));
   }
   std::vector<std::string> log;
+  int32_t failExtractingFrom = INT32_MAX;
 };
 
 TNamedItem* Named(TCollection& c, const std::string& name) {
@@ -100,6 +105,27 @@ TEST(CollectionTest, NotificationsAndUpdateBrackets) {
   c.EndUpdate();
   EXPECT_EQ(c.log.back(), "update:all");
   EXPECT_EQ(c.Count(), 0);
+}
+
+// Clear frees every item even when extracting some of them raises, closes
+// its update bracket, and passes the first failure on.
+TEST(CollectionTest, ClearGoesOnPastFailingItems) {
+  TLoggedCollection c;
+  for (const char* name : {"a", "b", "c", "d"}) Named(c, name);
+  c.failExtractingFrom = 2;
+  c.log.clear();
+  TCleanupFailureHandler previous = SetCleanupFailureHandler([](std::exception_ptr) {});
+  try {
+    c.Clear();
+    FAIL() << "the failure must reach the caller";
+  } catch (const EInvalidOperation& e) {
+    EXPECT_STREQ(e.what(), "cannot extract 3");
+  }
+  SetCleanupFailureHandler(std::move(previous));
+  EXPECT_EQ(c.Count(), 0);
+  EXPECT_EQ(c.UpdateCount(), 0);
+  EXPECT_EQ(c.log, (std::vector<std::string>{"extracting:3", "extracting:2", "extracting:1", "extracting:0",
+                                             "update:all"}));
 }
 
 TEST(CollectionTest, AssignCopiesItemsAndOwnership) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 namespace {
@@ -29,6 +30,7 @@ class TLogged : public TComponent {
     wasLoadingInLoaded = ComponentState().Contains(csLoading);
     TComponent::Loaded();
     gLog.push_back(FTagText + ".loaded");
+    if (failLoaded) throw EComponentError(FTagText + " not loaded");
   }
   static std::string Describe(TComponent* c) {
     auto* l = dynamic_cast<TLogged*>(c);
@@ -37,6 +39,7 @@ class TLogged : public TComponent {
   TComponent* FPeer = nullptr;
   bool wasLoadingInLoaded = false;
   bool failShutdown = false;
+  bool failLoaded = false;
 
  protected:
   void Shutdown() override {
@@ -185,6 +188,57 @@ TEST_F(ComponentTest, FailingShutdownStillUnlinksAndReports) {
   EXPECT_THROW(owner->Free(), EComponentError);
 }
 
+// Teardown goes on past failures: every owned component is freed, the
+// first failure reaches the caller and the later ones the clean-up failure
+// handler.
+TEST_F(ComponentTest, TeardownFailuresFirstRaisedLaterReported) {
+  std::vector<std::string> reported;
+  TCleanupFailureHandler previous = SetCleanupFailureHandler([&](std::exception_ptr e) {
+    try {
+      std::rethrow_exception(e);
+    } catch (const Exception& x) {
+      reported.push_back(x.Message());
+    }
+  });
+  TLogged* owner = Create<TLogged>(nullptr, "O");
+  TLogged* watcher = Create<TLogged>(nullptr, "W");
+  owner->FreeNotification(watcher);
+  for (const char* tag : {"A", "B", "C"}) Create<TLogged>(owner, tag)->failShutdown = true;
+  gLog.clear();
+  try {
+    owner->Free();
+    FAIL() << "the teardown failures must reach the caller";
+  } catch (const EComponentError& e) {
+    EXPECT_STREQ(e.what(), "shutdown failed");
+  }
+  EXPECT_EQ(gLog, (std::vector<std::string>{"O.shutdown:destroying", "W.rem:O", "C.shutdown:destroying",
+                                            "O.rem:C", "B.rem:C", "A.rem:C", "B.shutdown:destroying", "O.rem:B",
+                                            "A.rem:B", "A.shutdown:destroying", "O.rem:A"}));
+  EXPECT_EQ(reported, (std::vector<std::string>{"shutdown failed", "shutdown failed"}));
+  EXPECT_FALSE(watcher->ComponentState().Contains(csFreeNotification));
+  watcher->Free();
+  SetCleanupFailureHandler(std::move(previous));
+}
+
+TEST_F(ComponentTest, FailingLoadedStillEndsLoadingEverywhere) {
+  TLogged* root = Create<TLogged>(nullptr, "R");
+  TLogged* a = Create<TLogged>(root, "A");
+  TLogged* b = Create<TLogged>(root, "B");
+  a->failLoaded = true;
+  BeginLoading(root);
+  gLog.clear();
+  try {
+    EndLoading(root);
+    FAIL() << "a failing Loaded must reach the caller";
+  } catch (const EComponentError& e) {
+    EXPECT_STREQ(e.what(), "A not loaded");
+  }
+  EXPECT_EQ(gLog, (std::vector<std::string>{"R.loaded", "A.loaded", "B.loaded"}));
+  EXPECT_FALSE(a->ComponentState().Contains(csLoading));
+  EXPECT_FALSE(b->ComponentState().Contains(csLoading));
+  root->Free();
+}
+
 TEST_F(ComponentTest, LoadingBracketsAndLoadedOrder) {
   TLogged* root = Create<TLogged>(nullptr, "R");
   TLogged* a = Create<TLogged>(root, "A");
@@ -248,6 +302,19 @@ class TPoint : public TPersistent {
     TPersistent::Assign(source);
   }
 };
+
+TEST(ApplicationRootTest, SetReadAndClearedWhenTheRootIsFreed) {
+  TComponent* previous = ApplicationRootComponent();
+  auto root = CreateUnowned<TComponent>();
+  auto other = CreateUnowned<TComponent>();
+  SetApplicationRootComponent(root.get());
+  EXPECT_EQ(ApplicationRootComponent(), root.get());
+  other.reset();
+  EXPECT_EQ(ApplicationRootComponent(), root.get()) << "another component's end leaves the root";
+  root.reset();
+  EXPECT_EQ(ApplicationRootComponent(), nullptr) << "a freed root is never left behind";
+  SetApplicationRootComponent(previous);
+}
 
 TEST(PersistentTest, AssignAndAssignError) {
   TPoint a;

@@ -28,7 +28,7 @@ class TTrickleStream : public TStream {
     ++seeks;
     if (origin == soBeginning) FPos = static_cast<int32_t>(offset);
     if (origin == soCurrent) FPos += static_cast<int32_t>(offset);
-    if (origin == soEnd) FPos = static_cast<int32_t>(FData.size() - offset);
+    if (origin == soEnd) FPos = static_cast<int32_t>(static_cast<int64_t>(FData.size()) - offset);
     return FPos;
   }
   int seeks = 0;

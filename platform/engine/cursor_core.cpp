@@ -1,0 +1,374 @@
+// Cursor machinery shared by the cursor calls: SQL of orders and keys, the
+// statement cache, positioning, the read view, and opening and closing.
+#include "platform/engine/cursor_core.h"
+
+namespace drmengine {
+
+// ---- SQL of orders and keys -----------------------------------------------------
+
+std::string SegSql(const Cursor* c, int colIndex, bool nocase) {
+  if (colIndex < 0) return "bm";
+  std::string x = c->meta->columns[static_cast<size_t>(colIndex)].SqlName();
+  return nocase ? x + " COLLATE NOCASE" : x;
+}
+
+std::string Lex(const std::vector<LexSeg>& segs, const std::vector<const Val*>& vals, bool forward, bool strict,
+                std::vector<Val>& binds, size_t i) {
+  if (i == segs.size()) return strict ? "0" : "1";
+  const LexSeg& s = segs[i];
+  const Val& v = *vals[i];
+  bool greater = forward != s.desc;
+  std::string beyond, eq;
+  if (greater) {
+    if (v.IsNull())
+      beyond = s.expr + " IS NOT NULL";
+    else {
+      beyond = s.expr + " > ?";
+      binds.push_back(v);
+    }
+  } else {
+    if (v.IsNull())
+      beyond = "0";
+    else {
+      beyond = s.neverNull ? s.expr + " < ?" : "(" + s.expr + " < ? OR " + s.expr + " IS NULL)";
+      binds.push_back(v);
+    }
+  }
+  if (i + 1 == segs.size() && strict) return "(" + beyond + ")";
+  if (v.IsNull())
+    eq = s.expr + " IS NULL";
+  else {
+    eq = s.expr + " = ?";
+    binds.push_back(v);
+  }
+  std::string rest = Lex(segs, vals, forward, strict, binds, i + 1);
+  return "(" + beyond + " OR (" + eq + " AND " + rest + "))";
+}
+
+std::string LeadBound(const LexSeg& s, const Val& v, bool forward, std::vector<Val>& binds) {
+  if (v.IsNull() || forward == s.desc) return "";
+  binds.push_back(v);
+  return s.expr + " >= ? AND ";
+}
+
+const std::string& SelectList(Cursor* c) {
+  if (c->selectSql.empty()) {
+    std::string s = "bm";
+    for (auto& col : c->meta->columns) {
+      s += ", ";
+      s += col.SqlName();
+    }
+    c->selectSql = s;
+  }
+  return c->selectSql;
+}
+
+const std::string& OrderBy(Cursor* c, bool forward) {
+  std::string& cached = forward ? c->orderFwd : c->orderBwd;
+  if (cached.empty()) {
+    std::string s;
+    for (auto& o : c->order) {
+      s += SegSql(c, o.colIndex, o.nocase);
+      s += (o.desc != !forward) ? " DESC, " : ", ";
+    }
+    s += forward ? "bm" : "bm DESC";
+    cached = s;
+  }
+  return cached;
+}
+
+std::vector<LexSeg> PositionSegs(const Cursor* c) {
+  std::vector<LexSeg> segs;
+  for (auto& o : c->order) segs.push_back({SegSql(c, o.colIndex, o.nocase), o.desc, false});
+  segs.push_back({"bm", false, true});
+  return segs;
+}
+
+// ---- Statements and rows --------------------------------------------------------
+
+void LoadVal(Val& v, sqlite3_stmt* st, int col) {
+  switch (sqlite3_column_type(st, col)) {
+    case SQLITE_INTEGER:
+      v.kind = Val::Int;
+      v.i = sqlite3_column_int64(st, col);
+      break;
+    case SQLITE_FLOAT:
+      v.kind = Val::Real;
+      v.d = sqlite3_column_double(st, col);
+      break;
+    case SQLITE_TEXT:
+      v.kind = Val::Text;
+      v.s.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
+                 static_cast<size_t>(sqlite3_column_bytes(st, col)));
+      break;
+    case SQLITE_BLOB: {
+      v.kind = Val::Blob;
+      const void* p = sqlite3_column_blob(st, col);
+      v.s.assign(p ? static_cast<const char*>(p) : "", static_cast<size_t>(sqlite3_column_bytes(st, col)));
+      break;
+    }
+    default: v.kind = Val::Null; break;
+  }
+}
+
+sqlite3_stmt* CachedStmt(Cursor* c, const std::string& sql, int* rc) {
+  auto it = c->stmts.find(sql);
+  if (it != c->stmts.end()) return it->second.get();
+  if (c->stmts.size() > 48) CursorResetStatements(c);
+  StmtPtr st = Prepare(c->store, sql, rc);
+  if (!st) return nullptr;
+  return c->stmts.emplace(sql, std::move(st)).first->second.get();
+}
+
+void BindAll(sqlite3_stmt* st, const std::vector<Val>& binds) {
+  sqlite3_reset(st);
+  for (size_t i = 0; i < binds.size(); ++i) BindVal(st, static_cast<int>(i + 1), binds[i]);
+}
+
+std::string Describe(const Cursor* c) { return "table '" + c->meta->name + "'"; }
+
+std::string ValText(const Val& v) {
+  switch (v.kind) {
+    case Val::Null: return "NULL";
+    case Val::Int: return std::to_string(v.i);
+    case Val::Real: return std::to_string(v.d);
+    case Val::Text: return "'" + v.s + "'";
+    default: return "(" + std::to_string(v.s.size()) + " bytes)";
+  }
+}
+
+// ---- Position -------------------------------------------------------------------
+
+void TakeRow(Cursor* c, sqlite3_stmt* st, int dir) {
+  c->bm = sqlite3_column_int64(st, 0);
+  c->key.resize(c->order.size());
+  for (size_t i = 0; i < c->order.size(); ++i) LoadVal(c->key[i], st, c->order[i].colIndex + 1);
+  c->state = Cursor::OnRecord;
+  c->live = st;
+  c->liveDir = dir;
+  c->liveVersion = c->store->shared->version;
+  c->rowFromLive = true;
+  c->rowCacheValid = false;
+}
+
+void DropLive(Cursor* c) {
+  if (c->live) sqlite3_reset(c->live);
+  c->live = nullptr;
+  c->rowFromLive = false;
+}
+
+bool LoadByBm(Cursor* c, int64_t bm) {
+  int rc;
+  sqlite3_stmt* st = CachedStmt(c, "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE bm = ?", &rc);
+  if (!st) return false;
+  sqlite3_reset(st);
+  sqlite3_bind_int64(st, 1, bm);
+  if (sqlite3_step(st) != SQLITE_ROW) {
+    sqlite3_reset(st);
+    return false;
+  }
+  if (c->live && c->live != st) DropLive(c);
+  c->bm = bm;
+  c->rowCache.resize(c->meta->columns.size());
+  for (size_t i = 0; i < c->meta->columns.size(); ++i) LoadVal(c->rowCache[i], st, static_cast<int>(i + 1));
+  c->key.resize(c->order.size());
+  for (size_t i = 0; i < c->order.size(); ++i) c->key[i] = c->rowCache[static_cast<size_t>(c->order[i].colIndex)];
+  sqlite3_reset(st);
+  c->live = nullptr;
+  c->rowFromLive = false;
+  c->rowCacheValid = true;
+  c->rowCacheVersion = c->store->shared->version;
+  c->state = Cursor::OnRecord;
+  return true;
+}
+
+int32_t Fetch(Cursor* c, int dir, bool fromStart) {
+  Session* s = c->session;
+  std::string what;
+  if (c->visDirty) {
+    if (int32_t r = BuildVis(c, what)) return Fail(s, r, what);
+  }
+  std::vector<Val> binds = c->visBinds;
+  std::string sql = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE " + c->vis;
+  if (!fromStart) {
+    auto segs = PositionSegs(c);
+    std::vector<const Val*> vals;
+    for (auto& k : c->key) vals.push_back(&k);
+    Val bmv = Val::MakeInt(c->bm);
+    vals.push_back(&bmv);
+    std::string lead = LeadBound(segs[0], *vals[0], dir > 0, binds);  // binds in text order
+    sql += " AND " + lead + Lex(segs, vals, dir > 0, true, binds);
+  }
+  sql += " ORDER BY " + OrderBy(c, dir > 0);
+  int rc = 0;
+  sqlite3_stmt* st = CachedStmt(c, sql, &rc);
+  if (!st) return FailSql(s, c->store, rc, "reading " + Describe(c));
+  if (c->live && c->live != st) DropLive(c);
+  BindAll(st, binds);
+  rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) {
+    TakeRow(c, st, dir);
+    return 0;
+  }
+  sqlite3_reset(st);
+  c->live = nullptr;
+  c->rowFromLive = false;
+  if (rc == SQLITE_DONE)
+    return Fail(s, DRM_ERR_NO_CURRENT_RECORD,
+                Describe(c) + " has no " +
+                    (fromStart ? "visible record"
+                     : dir > 0 ? "record after the current one"
+                               : "record before the current one"));
+  return FailSql(s, c->store, rc, "reading " + Describe(c));
+}
+
+int32_t Step(Cursor* c, int dir) {
+  if (c->state == Cursor::BeforeFirst)
+    return dir > 0 ? Fetch(c, 1, true)
+                   : Fail(c->session, DRM_ERR_NO_CURRENT_RECORD, Describe(c) + " has no record before the first one");
+  if (c->live && c->rowFromLive && c->liveDir == dir && c->liveVersion == c->store->shared->version && !c->visDirty) {
+    int rc = sqlite3_step(c->live);
+    if (rc == SQLITE_ROW) {
+      TakeRow(c, c->live, dir);
+      return 0;
+    }
+    DropLive(c);
+    if (rc == SQLITE_DONE)
+      return Fail(c->session, DRM_ERR_NO_CURRENT_RECORD,
+                  Describe(c) + " has no record " + (dir > 0 ? "after" : "before") + " the current one");
+    return FailSql(c->session, c->store, rc, "reading " + Describe(c));
+  }
+  return Fetch(c, dir, false);
+}
+
+// The row a read sees: the pending row under the read-view rules, else the
+// stored one. Returns nullptr and a status when there is none.
+
+const Val* ReadView(Cursor* c, size_t idx, int32_t& status) {
+  status = 0;
+  if (c->pending) {
+    const Pending& p = *c->pending;
+    if (c->forcedView || (p.isNew && c->newView) || (!p.isNew && c->state == Cursor::OnRecord && c->bm == p.bm))
+      return &p.vals[idx];
+  }
+  if (c->state != Cursor::OnRecord) {
+    status = Fail(c->session, DRM_ERR_NO_CURRENT_RECORD, Describe(c) + ": the cursor stands on no record");
+    return nullptr;
+  }
+  if (c->rowFromLive && c->live && c->liveVersion == c->store->shared->version) {
+    LoadVal(c->scratchVal, c->live, static_cast<int>(idx + 1));
+    return &c->scratchVal;
+  }
+  if (!c->rowCacheValid || c->rowCacheVersion != c->store->shared->version) {
+    if (!LoadByBm(c, c->bm)) {
+      c->state = Cursor::Gap;
+      status = Fail(c->session, DRM_ERR_NO_CURRENT_RECORD, "the current record of " + Describe(c) + " was deleted");
+      return nullptr;
+    }
+  }
+  return &c->rowCache[idx];
+}
+
+// Reads a column of the row the scan statement stands on straight into the
+// caller's buffer for the common fixed and text types. Returns 1 when the
+
+void RequireKey(Cursor* c) {
+  if (c->state != Cursor::BeforeFirst && c->key.size() != c->order.size()) LoadByBm(c, c->bm);
+}
+
+// ---- Cursor life ------------------------------------------------------------------
+
+// Ends every read statement of the connection, so that a write does not
+// stand on an old snapshot and data definition finds no pending reads.
+void StopReaders(Store* st) {
+  for (Cursor* c : st->shared->cursors)
+    if (c->store == st) DropLive(c);
+}
+
+void CursorResetStatements(Cursor* c) {
+  c->live = nullptr;  // one of the statements
+  c->stmts.clear();
+  c->rowFromLive = false;
+}
+
+void CursorSetOrder(Cursor* c, int indexPos) {
+  c->indexPos = indexPos;
+  c->order.clear();
+  c->selectSql.clear();
+  c->orderFwd.clear();
+  c->orderBwd.clear();
+  if (indexPos >= 0) {
+    auto& ix = c->meta->indexes[static_cast<size_t>(indexPos)];
+    for (auto& sg : ix.segments)
+      c->order.push_back({c->meta->ColumnIndex(sg.columnId), sg.descending, c->meta->SegmentNoCase(ix, sg)});
+  }
+  CursorResetStatements(c);
+  c->visDirty = true;
+  c->key.clear();
+  if (c->state == Cursor::OnRecord) {
+    if (!LoadByBm(c, c->bm)) c->state = Cursor::BeforeFirst;
+  } else {
+    c->state = Cursor::BeforeFirst;
+  }
+}
+
+void CursorReleaseLock(Cursor* c) {
+  if (c->pending && !c->pending->isNew) {
+    auto k = std::make_pair(c->meta->id, c->pending->bm);
+    auto it = c->store->shared->recordLocks.find(k);
+    if (it != c->store->shared->recordLocks.end() && it->second == c->handle) c->store->shared->recordLocks.erase(it);
+  }
+}
+
+void CloseCursor(Engine& e, Cursor* c) {
+  CursorReleaseLock(c);
+  CursorResetStatements(c);
+  SharedFile* sf = c->store->shared;
+  auto& use = sf->tableUse[c->meta->id];
+  --use.handles;
+  if (use.exclusiveCursor == c->handle) use.exclusiveCursor = 0;
+  if (use.handles <= 0) sf->tableUse.erase(c->meta->id);
+  sf->cursors.erase(c);
+  e.ForgetCursor(c->handle);
+}
+
+int32_t OpenTable(Engine& e, Session* s, DbHandle* d, const std::string& name, int32_t mode, uint32_t& hTable) {
+  if (mode != DRM_TBLOPEN_NORMAL && mode != DRM_TBLOPEN_EXCLUSIVE && mode != DRM_TBLOPEN_READONLY &&
+      mode != DRM_TBLOPEN_READONLY_EXCLUSIVE)
+    return Fail(s, DRM_ERR_INVALID_PARAMETER, "table open mode " + std::to_string(mode) + " is not 0, 3, 4 or 7");
+  std::shared_ptr<TableMeta> meta;
+  if (int32_t r = LoadTableMeta(s, d->store, name, meta)) return r;
+  SharedFile* sf = d->store->shared;
+  auto& use = sf->tableUse[meta->id];
+  bool exclusive = mode == DRM_TBLOPEN_EXCLUSIVE || mode == DRM_TBLOPEN_READONLY_EXCLUSIVE;
+  if (use.exclusiveCursor)
+    return Fail(s, DRM_ERR_TABLE_LOCKED, "table '" + meta->name + "' is opened exclusively by another handle");
+  if (exclusive && use.handles > 0)
+    return Fail(s, DRM_ERR_TABLE_IN_USE,
+                "table '" + meta->name + "' is open on " + std::to_string(use.handles) + " other handle(s)");
+  auto cur = std::make_unique<Cursor>();
+  cur->handle = e.NewHandle();
+  cur->session = s;
+  cur->dbh = d;
+  cur->store = d->store;
+  cur->meta = meta;
+  cur->mode = mode;
+  cur->exclusive = exclusive;
+  cur->readOnly = mode == DRM_TBLOPEN_READONLY || mode == DRM_TBLOPEN_READONLY_EXCLUSIVE || d->store->readOnly;
+  Cursor* c = cur.get();
+  // The handle table owns the cursor; the file's list only points at it, so
+  // it may not keep a cursor the table failed to take.
+  sf->cursors.insert(c);
+  try {
+    e.cursors.emplace(c->handle, std::move(cur));
+  } catch (...) {
+    sf->cursors.erase(c);
+    throw;
+  }
+  ++use.handles;
+  if (exclusive) use.exclusiveCursor = c->handle;
+  hTable = c->handle;
+  return 0;
+}
+
+}  // namespace drmengine

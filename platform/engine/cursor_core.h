@@ -1,0 +1,80 @@
+// What the cursor files share: the SQL of the current order and of key
+// conditions, the statement cache, and positioning and reading the current
+// row.
+//
+// A cursor keeps one prepared statement stepping through the visible set in
+// the current order; it re-seeks from the saved key of its position only
+// when the direction changes or the data changed, so a forward scan costs one
+// sqlite3_step per move and the cursor's memory does not grow with the table.
+#pragma once
+
+#include "platform/engine/entry.h"
+
+namespace drmengine {
+
+// ---- SQL of orders and keys (cursor_core.cpp) ------------------------------
+
+// One segment of an order as SQL.
+struct LexSeg {
+  std::string expr;
+  bool desc = false;
+  bool neverNull = false;
+};
+
+// The expression of catalog column `colIndex` (-1: the bookmark), folded
+// without case when asked.
+std::string SegSql(const Cursor* c, int colIndex, bool nocase);
+// Condition that a row's key over `segs` lies after (forward) or before the
+// values `vals` in index order, or equals them when not strict. NULL sorts
+// lowest in an ascending segment. Appends the values it binds.
+std::string Lex(const std::vector<LexSeg>& segs, const std::vector<const Val*>& vals, bool forward, bool strict,
+                std::vector<Val>& binds, size_t i = 0);
+// A leading bound that lets the planner seek on the first segment ("" when
+// none applies).
+std::string LeadBound(const LexSeg& s, const Val& v, bool forward, std::vector<Val>& binds);
+// "bm, c1, c2, …": the bookmark and every column in catalog order.
+const std::string& SelectList(Cursor* c);
+const std::string& OrderBy(Cursor* c, bool forward);
+// The current order's segments followed by the bookmark.
+std::vector<LexSeg> PositionSegs(const Cursor* c);
+
+// ---- Statements and rows (cursor_core.cpp) ----------------------------------
+
+void LoadVal(Val& v, sqlite3_stmt* st, int col);
+// A prepared statement kept by the cursor under its text (owned by the
+// cursor; null and `rc` when it cannot be prepared).
+sqlite3_stmt* CachedStmt(Cursor* c, const std::string& sql, int* rc);
+// Resets the statement and binds the values from parameter 1 on.
+void BindAll(sqlite3_stmt* st, const std::vector<Val>& binds);
+std::string Describe(const Cursor* c);
+// A value as a message shows it.
+std::string ValText(const Val& v);
+
+// ---- Position (cursor_core.cpp) ---------------------------------------------
+
+// The scan statement stands on a row: it becomes the current record.
+void TakeRow(Cursor* c, sqlite3_stmt* st, int dir);
+// Ends the scan; the position stays.
+void DropLive(Cursor* c);
+// Positions on the record with that bookmark; false when there is none.
+bool LoadByBm(Cursor* c, int64_t bm);
+// First (fromStart) or next record in direction `dir` (1 forward, -1 back).
+int32_t Fetch(Cursor* c, int dir, bool fromStart);
+int32_t Step(Cursor* c, int dir);
+// The value of column `idx` a read sees: the pending row under the
+// read-view rules, else the stored one. Null and a status when there is none.
+const Val* ReadView(Cursor* c, size_t idx, int32_t& status);
+// After positioning by bookmark the key of the new order must be known.
+void RequireKey(Cursor* c);
+
+// Opens a cursor on a table of database `d`.
+int32_t OpenTable(Engine& e, Session* s, DbHandle* d, const std::string& name, int32_t mode, uint32_t& hTable);
+// The stored record count of the cursor's table (cursor_moves.cpp).
+int32_t StoredRecordCount(Cursor* c, uint32_t& count);
+
+// ---- Selection (cursor_filters.cpp) -----------------------------------------
+
+// Rebuilds the SQL condition of the visible set from filters, range and key.
+int32_t BuildVis(Cursor* c, std::string& what);
+
+}  // namespace drmengine

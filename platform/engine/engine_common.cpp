@@ -1,0 +1,143 @@
+// The engine object, failure recording and the SQL helpers every part uses.
+#include <new>
+
+#include "platform/engine/entry.h"
+
+namespace drmengine {
+
+Engine& TheEngine() {
+  // Never destroyed: handles may outlive static teardown.
+  static Engine* e = new Engine();
+  return *e;
+}
+
+int32_t Fail(Session* s, int32_t status, std::string text) {
+  if (s) {
+    s->lastStatus = status;
+    s->lastText = std::move(text);
+  } else {
+    auto& e = TheEngine();
+    e.noSessionStatus = status;
+    e.noSessionText = std::move(text);
+  }
+  return status;
+}
+
+int32_t FailSql(Session* s, Store* st, int rc, const std::string& context, bool recordLevel) {
+  std::string msg = st && st->db ? sqlite3_errmsg(st->db.get()) : sqlite3_errstr(rc);
+  int32_t status;
+  switch (rc & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      status = recordLevel ? DRM_ERR_RECORD_LOCKED : DRM_ERR_LOCK_WRITE;
+      msg = "another session or process holds the lock on '" + (st ? st->location : "") + "' beyond the wait time";
+      break;
+    case SQLITE_FULL: status = DRM_ERR_DISK_FULL; break;
+    case SQLITE_NOMEM: status = DRM_ERR_OUT_OF_MEMORY; break;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT: status = DRM_ERR_NOT_DB_FILE; break;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH: status = DRM_ERR_PERMISSION_DENIED; break;
+    case SQLITE_CANTOPEN: status = DRM_ERR_INVALID_PATH; break;
+    case SQLITE_CONSTRAINT:
+      status = rc == SQLITE_CONSTRAINT_NOTNULL ? DRM_ERR_NULL_NOT_VALID : DRM_ERR_DUPLICATE_KEY;
+      break;
+    default: status = DRM_ERR_DISK_IO; break;
+  }
+  return Fail(s, status, context + ": " + msg);
+}
+
+int32_t FailFromException(Engine& e, uint32_t blame, const char* call) noexcept {
+  int32_t status = DRM_ERR_INTERNAL;
+  const char* what = "an exception of unknown type";
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    status = DRM_ERR_OUT_OF_MEMORY;
+    what = nullptr;
+  } catch (const std::exception& x) {
+    what = x.what();
+  } catch (...) {
+  }
+  // Looked up again: the call may have ended the session it started with.
+  Session* s = blame ? e.FindSession(blame) : nullptr;
+  (s ? s->lastStatus : e.noSessionStatus) = status;
+  std::string& text = s ? s->lastText : e.noSessionText;
+  try {
+    text = what ? std::string("internal error in ") + call + ": " + what : std::string(call) + " ran out of memory";
+  } catch (...) {
+    text.clear();
+  }
+  return status;
+}
+
+int32_t StatusOfException() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return DRM_ERR_OUT_OF_MEMORY;
+  } catch (...) {
+    return DRM_ERR_INTERNAL;
+  }
+}
+
+int32_t NoSession(uint32_t hSession) {
+  return Fail(nullptr, DRM_ERR_INVALID_SESSION, "session " + std::to_string(hSession) + " is not open");
+}
+
+int32_t NoDatabase(Session* s, uint32_t hDatabase) {
+  return Fail(s, DRM_ERR_INVALID_DATABASE,
+              "database handle " + std::to_string(hDatabase) + " is not open" + (s ? " in this session" : ""));
+}
+
+int32_t NoTable(Session* s, uint32_t hTable) {
+  return Fail(s, DRM_ERR_INVALID_TABLE,
+              "table handle " + std::to_string(hTable) + " is not open" + (s ? " in this session" : ""));
+}
+
+std::string QuoteLiteral(const std::string& s) {
+  std::string r = "'";
+  for (char ch : s) {
+    if (ch == '\'')
+      r += "''";
+    else
+      r.push_back(ch);
+  }
+  return r + "'";
+}
+
+int Exec(Store* st, const std::string& sql) {
+  return sqlite3_exec(st->db.get(), sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+int ExecDdl(Store* st, const std::string& sql) {
+  int rc = Exec(st, sql);
+  if (rc == SQLITE_OK && st->txnDepth > 0) st->ddlLog.push_back({st->txnDepth, sql});
+  return rc;
+}
+
+StmtPtr Prepare(Store* st, const std::string& sql, int* rcOut) {
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v3(st->db.get(), sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw,
+                              nullptr);
+  StmtPtr stmt(raw);
+  if (rcOut) *rcOut = rc;
+  if (rc != SQLITE_OK) stmt.reset();
+  return stmt;
+}
+
+std::string ColumnText(sqlite3_stmt* st, int col) {
+  const unsigned char* p = sqlite3_column_text(st, col);
+  return p ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(st, col)))
+           : std::string();
+}
+
+bool IsValidName(const std::string& n) {
+  if (n.empty() || n.size() > 255) return false;
+  for (char ch : n)
+    if (static_cast<unsigned char>(ch) < 0x20) return false;
+  return true;
+}
+
+}  // namespace drmengine

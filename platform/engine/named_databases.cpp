@@ -1,0 +1,204 @@
+// The named-database calls over the registry of locations.cpp. Their
+// failures belong to no session.
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "platform/engine/entry.h"
+
+namespace drmengine {
+namespace {
+
+bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+
+bool IsDirectory(const std::string& path) {
+  struct stat sb;
+  return ::stat(path.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode);
+}
+
+// What an add or modify asks for.
+struct NamedRequest {
+  std::string name;
+  uint8_t flags[10] = {};
+  std::string dict, data;
+};
+
+NamedRequest MakeRequest(const char* name, const uint8_t* flags, uint16_t dictPathLen, const char* dictPath,
+                         uint16_t dataPathLen, const char* dataPath) {
+  NamedRequest r;
+  r.name = name;
+  if (flags) std::memcpy(r.flags, flags, sizeof r.flags);
+  r.dict = dictPath ? std::string(dictPath, strnlen(dictPath, dictPathLen)) : "";
+  r.data = dataPath ? std::string(dataPath, strnlen(dataPath, dataPathLen)) : "";
+  return r;
+}
+
+// The dictionary folder must exist (flag byte 2 makes it), and so must the
+// data folder when one is given.
+int32_t CheckPaths(const NamedRequest& r) {
+  if (r.dict.empty())
+    return Fail(nullptr, DRM_DBN_INVALID_PATH, "a dictionary path is required for named database '" + r.name + "'");
+  std::string dictDir = MapPath(r.dict);
+  if (r.flags[2]) {
+    for (size_t i = 1; i <= dictDir.size(); ++i)
+      if (i == dictDir.size() || dictDir[i] == '/') ::mkdir(dictDir.substr(0, i).c_str(), 0777);
+  }
+  if (!IsDirectory(dictDir))
+    return Fail(nullptr, DRM_DBN_INVALID_PATH,
+                "the dictionary folder '" + dictDir + "' of named database '" + r.name + "' does not exist");
+  if (!r.data.empty()) {
+    std::string dataDir = MapPath(r.data);
+    if (!IsDirectory(dataDir))
+      return Fail(nullptr, DRM_DBN_INVALID_PATH,
+                  "the data folder '" + dataDir + "' of named database '" + r.name + "' does not exist");
+  }
+  return 0;
+}
+
+void Assign(NamedDatabase& d, const NamedRequest& r, const std::string& name) {
+  d = NamedDatabase();
+  d.name = name;
+  std::memcpy(d.flags, r.flags, sizeof d.flags);
+  d.dictPath = r.dict;
+  d.dataPath = r.data;
+}
+
+bool ValidDbName(const std::string& n) {
+  if (n.empty() || n.size() > 20) return false;
+  for (char ch : n)
+    if (static_cast<unsigned char>(ch) < 0x20 || ch == '\\' || ch == '/' || ch == ':' || ch == '\t') return false;
+  return true;
+}
+
+// Runs a registry walk; a status of its own is recorded with `what`.
+int32_t Registry(bool write, const RegistryFn& fn) {
+  std::string what;
+  int32_t r = WithRegistry(write, fn, what);
+  if (r && !what.empty()) return Fail(nullptr, r, what);
+  return r;
+}
+
+std::string NotNamed(const std::string& name) { return "'" + name + "' is not a named database of this computer"; }
+
+}  // namespace
+}  // namespace drmengine
+
+using namespace drmengine;
+
+extern "C" {
+
+int32_t SQLGetDatabaseInfo2(const char* name, uint8_t* flags, uint16_t* dictPathSize, char* dictPath,
+                            uint16_t* dataPathSize, char* dataPath, const char*, const char*) noexcept {
+  return Entry(__func__, [&](Engine&) -> int32_t {
+    if (!name || !flags || !dictPathSize || !dictPath || !dataPathSize || !dataPath)
+      return Fail(nullptr, DRM_DBN_BUFFER_LENGTH, "a buffer or size of the named-database query is missing");
+    std::optional<NamedDatabase> found;
+    if (int32_t r = Registry(false, [&](std::vector<NamedDatabase>& list) -> int32_t {
+          for (auto& d : list)
+            if (SameName(d.name, name)) found = d;
+          return 0;
+        }))
+      return r;
+    if (!found) return Fail(nullptr, DRM_DBN_NAME_UNKNOWN, NotNamed(name));
+    if (!found->Readable())
+      return Fail(nullptr, DRM_DBN_GENERAL, "named database '" + found->name + "' cannot be read: " + found->problem);
+    const std::string& dict = found->dictPath;
+    const std::string& data = found->dataPath.empty() ? found->dictPath : found->dataPath;
+    if (dict.size() + 1 > *dictPathSize || data.size() + 1 > *dataPathSize) {
+      *dictPathSize = static_cast<uint16_t>(dict.size() + 1);
+      *dataPathSize = static_cast<uint16_t>(data.size() + 1);
+      return Fail(nullptr, DRM_DBN_BUFFER_LENGTH,
+                  "the path buffers are smaller than the paths of '" + std::string(name) + "'");
+    }
+    std::memcpy(flags, found->flags, sizeof found->flags);
+    std::memcpy(dictPath, dict.c_str(), dict.size() + 1);
+    std::memcpy(dataPath, data.c_str(), data.size() + 1);
+    *dictPathSize = static_cast<uint16_t>(dict.size() + 1);
+    *dataPathSize = static_cast<uint16_t>(data.size() + 1);
+    return 0;
+  });
+}
+
+int32_t SQLAddDatabaseName2(const char* name, const uint8_t* flags, uint16_t dictPathLen, const char* dictPath,
+                            uint16_t dataPathLen, const char* dataPath, int32_t, const char*, const char*) noexcept {
+  return Entry(__func__, [&](Engine&) -> int32_t {
+    if (!name || !ValidDbName(name))
+      return Fail(
+          nullptr, DRM_DBN_INVALID_NAME,
+          std::string("'") + (name ? name : "") + "' is not a valid database name (1 to 20 characters, no separators)");
+    NamedRequest req = MakeRequest(name, flags, dictPathLen, dictPath, dataPathLen, dataPath);
+    if (int32_t r = CheckPaths(req)) return r;
+    return Registry(true, [&](std::vector<NamedDatabase>& list) -> int32_t {
+      for (auto& d : list)
+        if (SameName(d.name, req.name))
+          return Fail(nullptr, DRM_DBN_NAME_EXISTS, "a named database '" + d.name + "' already exists");
+      Assign(list.emplace_back(), req, req.name);
+      return 0;
+    });
+  });
+}
+
+int32_t SQLModifyDatabaseInfo2(const char* oldName, const char* newName, uint16_t dictPathLen, const char* dictPath,
+                               uint16_t dataPathLen, const char* dataPath, const uint8_t* flags, const char*,
+                               const char*) noexcept {
+  return Entry(__func__, [&](Engine&) -> int32_t {
+    if (!oldName || !newName || !ValidDbName(newName))
+      return Fail(nullptr, DRM_DBN_INVALID_NAME,
+                  std::string("'") + (newName ? newName : "") + "' is not a valid database name");
+    NamedRequest req = MakeRequest(newName, flags, dictPathLen, dictPath, dataPathLen, dataPath);
+    if (int32_t r = CheckPaths(req)) return r;
+    const std::string old = oldName;
+    return Registry(true, [&](std::vector<NamedDatabase>& list) -> int32_t {
+      NamedDatabase* target = nullptr;
+      for (auto& d : list) {
+        if (SameName(d.name, old))
+          target = &d;
+        else if (SameName(d.name, req.name))
+          return Fail(nullptr, DRM_DBN_NAME_EXISTS, "a named database '" + d.name + "' already exists");
+      }
+      if (!target) return Fail(nullptr, DRM_DBN_NAME_UNKNOWN, NotNamed(old));
+      // An unreadable entry is replaced whole, which repairs it.
+      Assign(*target, req, req.name);
+      return 0;
+    });
+  });
+}
+
+int32_t SQLDropDatabaseName2(const char* name, int32_t, const char*, const char*) noexcept {
+  return Entry(__func__, [&](Engine&) -> int32_t {
+    const std::string n = name ? name : "";
+    return Registry(true, [&](std::vector<NamedDatabase>& list) -> int32_t {
+      for (auto it = list.begin(); it != list.end(); ++it)
+        if (SameName(it->name, n)) {
+          list.erase(it);
+          return 0;
+        }
+      return Fail(nullptr, DRM_DBN_NAME_UNKNOWN, NotNamed(n));
+    });
+  });
+}
+
+int32_t RareListDatabaseNames(char* buffer, uint32_t bufferSize, uint32_t* length) noexcept {
+  return Entry(__func__, [&](Engine&) -> int32_t {
+    std::string all;
+    if (int32_t r = Registry(false, [&](std::vector<NamedDatabase>& list) -> int32_t {
+          for (auto& d : list) {
+            if (d.name.empty()) continue;  // an unreadable line without a name
+            all.append(d.name);
+            all.push_back('\0');
+          }
+          return 0;
+        }))
+      return r;
+    all.push_back('\0');
+    if (length) *length = static_cast<uint32_t>(all.size());
+    if (!buffer || bufferSize < all.size())
+      return Fail(nullptr, DRM_ERR_BUFFER_TOO_SMALL,
+                  "the list of named databases needs " + std::to_string(all.size()) + " bytes");
+    std::memcpy(buffer, all.data(), all.size());
+    return 0;
+  });
+}
+
+}  // extern "C"
