@@ -246,9 +246,9 @@ inline void ReadPlainRow(sqlite3_stmt* st) {
   char code[16], name[40];
   int id = sqlite3_column_int(st, 0);
   const unsigned char* c = sqlite3_column_text(st, 1);
-  std::memcpy(code, c, std::min<size_t>(sqlite3_column_bytes(st, 1) + 1, sizeof code));
+  std::memcpy(code, c, std::min<size_t>(static_cast<size_t>(sqlite3_column_bytes(st, 1)) + 1, sizeof code));
   const unsigned char* n = sqlite3_column_text(st, 2);
-  std::memcpy(name, n, std::min<size_t>(sqlite3_column_bytes(st, 2) + 1, sizeof name));
+  std::memcpy(name, n, std::min<size_t>(static_cast<size_t>(sqlite3_column_bytes(st, 2)) + 1, sizeof name));
   double amount = sqlite3_column_double(st, 3);
   int grp = sqlite3_column_int(st, 4);
   int created = sqlite3_column_int(st, 5);

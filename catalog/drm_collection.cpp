@@ -7,6 +7,7 @@
 #include "errors/messages.h"
 #include "errors/pv_errors.h"
 #include "platform/rtl/component.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
@@ -43,19 +44,18 @@ void TDrmAbstractCollection::Walk(int32_t SesID, uint32_t* Info, uint32_t InfoSi
   const uint32_t cursor = Info[1];
   const auto ses = static_cast<uint32_t>(SesID);
   int32_t s = 0;
-  try {
+  {
+    // A walk that fails part-way keeps the rows read so far, unfilled, and
+    // does not leave its result cursor open.
+    Finally close([&] {
+      if (CloseCursor) (void)RareCloseTable(ses, cursor);
+    });
     s = RareMove(ses, cursor, DRM_MOVE_FIRST);
     while (s == 0) {
       ReadRow(cursor);
       s = RareMove(ses, cursor, DRM_MOVE_NEXT);
     }
-  } catch (...) {
-    // A walk that fails part-way keeps the rows read so far, unfilled, and
-    // does not leave its result cursor open.
-    if (CloseCursor) RareCloseTable(ses, cursor);
-    throw;
   }
-  if (CloseCursor) RareCloseTable(ses, cursor);
   if (s != DRM_ERR_NO_CURRENT_RECORD) CheckCatalogStatus(SesID, s);
   FFilled = true;
 }

@@ -197,6 +197,11 @@ bool ConvertRead(const TDRMColumnInfo* c, uint8_t* value, uint32_t length) {
       Store<TBcd>(value, bcd);
       return true;
     }
+    case DRM_TYPE_VARBINARY:
+      // The slot is reused by every record: bytes past this value's length
+      // would otherwise be the previous record's.
+      ZeroFrom(value, length, c->RealDataSize);
+      return true;
     default:
       return true;
   }

@@ -8,6 +8,7 @@
 #include "errors/messages.h"
 #include "errors/pv_errors.h"
 #include "errors/trace.h"
+#include "platform/rtl/scope_guard.h"
 #include "sessions/database.h"
 #include "sessions/session.h"
 #include "sessions/session_list.h"
@@ -73,6 +74,7 @@ void TPvDataSet::SetSessionName(const std::string& Value) {
 // ---- databases and sessions ---------------------------------------------------------
 
 TPvAbsDatabase* TPvDataSet::OpenDatabase() {
+  TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.OpenDatabase");
   TPvAbsSession* s = GetSessionList()->GetSessionByName(FSessionName);
   return s->DoOpenDatabase(FDatabaseName, Owner());
 }
@@ -142,15 +144,8 @@ bool TPvDataSet::SetDBFlag(int32_t Flag, bool Value) {
 // ---- provider support ---------------------------------------------------------------
 
 void TPvDataSet::PSEndTransaction(bool Commit) {
-  struct ClearFlag {
-    TPvDataSet* ds;
-    ~ClearFlag() {
-      try {
-        ds->SetDBFlag(dbfProvider, false);
-      } catch (...) {
-      }
-    }
-  } clear{this};
+  // The flag set by PSStartTransaction goes whatever the outcome.
+  Finally clear([this] { SetDBFlag(dbfProvider, false); });
   TPvAbsDatabase* db = GetDatabase();
   if (Commit)
     db->Commit();
@@ -178,17 +173,7 @@ bool TPvDataSet::PSInTransaction() {
 }
 
 bool TPvDataSet::PSIsSQLBased() {
-  const bool was = SetDBFlag(dbfProvider, true);
-  struct Restore {
-    TPvDataSet* ds;
-    bool was;
-    ~Restore() {
-      try {
-        ds->SetDBFlag(dbfProvider, was);
-      } catch (...) {
-      }
-    }
-  } restore{this, was};
+  TDBFlagScope provider(this, dbfProvider);
   return GetDatabase()->IsSQLBased();
 }
 
@@ -203,12 +188,10 @@ void TPvDataSet::PSReset() {
 
 void TPvDataSet::PSStartTransaction() {
   SetDBFlag(dbfProvider, true);
-  try {
-    GetDatabase()->StartTransaction();
-  } catch (...) {
-    SetDBFlag(dbfProvider, false);
-    throw;
-  }
+  // The flag stays set until PSEndTransaction, unless the start fails.
+  Finally undo([this] { SetDBFlag(dbfProvider, false); });
+  GetDatabase()->StartTransaction();
+  undo.Dismiss();
 }
 
 bool TPvDataSet::PSUpdateRecord(TUpdateKind UpdateKind, TDataSet* Delta) {
@@ -248,6 +231,7 @@ bool TPvDataSet::FindRecord(bool Restart, bool GoForward) {
 void TPvDataSet::CreateFilterEvaluator() { NotSupportedYet("Filtering"); }
 
 bool TPvDataSet::DoFiltering(TRecordBuffer Buffer) {
+  TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.DoFiltering");
   (void)Buffer;
   if (!Filtered()) return true;
   NotSupportedYet("Filtering");
@@ -269,6 +253,7 @@ void TPvDataSet::SetFilterOptions(TFilterOptions Value) {
 }
 
 bool TPvDataSet::HasConstraints() {
+  TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.HasConstraints");
   if (Constraints()->Count() > 0) return true;
   for (TField* f : Fields()->List()) {
     if (!f->CustomConstraint().empty() || !f->ImportedConstraint().empty() || !f->DefaultExpression().empty())
@@ -292,10 +277,10 @@ void TPvDataSet::SetStateFieldValue(TDataSetState AState, TField* Field, const V
 void TPvDataSet::InitBufferPointers(bool Reload) {
   (void)Reload;
   TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.InitBufferPointers");
-  const uint32_t blobCache = uint32_t{FRecordSize} + static_cast<uint32_t>(CalcFieldsSize());
-  const uint32_t recInfo = blobCache + static_cast<uint32_t>(BlobFieldCount()) * sizeof(void*);
-  const uint32_t bookmark = recInfo + 8;
-  const uint32_t total = bookmark + static_cast<uint32_t>(BookmarkSize());
+  const size_t blobCache = size_t{FRecordSize} + static_cast<size_t>(CalcFieldsSize());
+  const size_t recInfo = blobCache + static_cast<size_t>(BlobFieldCount()) * sizeof(void*);
+  const size_t bookmark = recInfo + sizeof(TRecInfo);
+  const size_t total = bookmark + static_cast<size_t>(BookmarkSize());
   if (total > 0xFFFF) PvDatabaseError(this, SRecordTooLarge);
   FBlobCacheOfs = static_cast<uint16_t>(blobCache);
   FRecInfoOfs = static_cast<uint16_t>(recInfo);
@@ -320,7 +305,13 @@ void TPvDataSet::StoreRecNo(int32_t Value) {
 
 void TPvDataSet::ClearBlobCache(TRecordBuffer Buffer) {
   TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.ClearBlobCache");
-  if (!FCacheBlobs || BlobFieldCount() == 0 || Buffer == nullptr) return;
+  ReleaseBlobSlots(Buffer);
+}
+
+// Every slot owns the copy it points to, whatever CacheBlobs says now (it may
+// have been switched off after a value was cached), so every slot is emptied.
+void TPvDataSet::ReleaseBlobSlots(TRecordBuffer Buffer) noexcept {
+  if (Buffer == nullptr) return;
   for (int32_t i = 0; i < BlobFieldCount(); ++i) {
     std::unique_ptr<TBlobBytes> release(GetBlobSlot(Buffer, FBlobCacheOfs, i));
     SetBlobSlot(Buffer, FBlobCacheOfs, i, nullptr);
@@ -333,7 +324,8 @@ const std::vector<uint8_t>* TPvDataSet::GetCachedBlob(TField* Field, TRecordBuff
 }
 
 void TPvDataSet::PutCachedBlob(TField* Field, TRecordBuffer Buffer, const std::vector<uint8_t>* Bytes) {
-  if (Buffer == nullptr || Buffer != ActiveBuffer() || !Field->IsBlob() || Field->Offset() >= BlobFieldCount())
+  if (!FCacheBlobs || Buffer == nullptr || Buffer != ActiveBuffer() || !Field->IsBlob() ||
+      Field->Offset() >= BlobFieldCount())
     return;
   std::unique_ptr<TBlobBytes> old(GetBlobSlot(Buffer, FBlobCacheOfs, Field->Offset()));
   SetBlobSlot(Buffer, FBlobCacheOfs, Field->Offset(),
@@ -390,7 +382,7 @@ void TPvDataSet::InitRecord(TRecordBuffer Buffer) {
   TDataSet::InitRecord(Buffer);
   ClearBlobCache(Buffer);
   SetRecInfoRecNo(Buffer, -1);
-  Buffer[FRecInfoOfs + 4] = bfInserted;
+  Buffer[FRecInfoOfs + kRecInfoBookmarkFlagOfs] = bfInserted;
 }
 
 void TPvDataSet::InternalCancel() { PvInternalCancel(); }
@@ -403,8 +395,13 @@ void TPvDataSet::InternalDelete() { PvInternalDelete(); }
 void TPvDataSet::InternalPost() { PvInternalPost(); }
 
 void TPvDataSet::InternalRefresh() {
+  const bool wasEmpty = FIsDatasetEmpty;
   FIsDatasetEmpty = false;
   PvInternalRefresh();
+  // A dataset that showed no records has no current record to refresh; the
+  // resync that follows must find records added since, so start over at
+  // the first.
+  if (wasEmpty) PvInternalFirst(false);
 }
 
 void TPvDataSet::InternalGotoBookmark(const void* Bookmark) {
@@ -421,7 +418,10 @@ TRecordBuffer TPvDataSet::AllocRecordBuffer() {
 
 void TPvDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) {
   if (Buffer == nullptr) return;
-  ClearBlobCache(Buffer);
+  // Freeing is clean-up: a trace that cannot be written does not keep the
+  // buffer or its cached blobs alive.
+  CleanupStep([&] { ClearBlobCache(Buffer); });
+  ReleaseBlobSlots(Buffer);
   std::free(Buffer);
   Buffer = nullptr;
 }
@@ -436,12 +436,12 @@ void TPvDataSet::SetBookmarkData(TRecordBuffer Buffer, const void* Data) {
 }
 
 TBookmarkFlag TPvDataSet::GetBookmarkFlag(TRecordBuffer Buffer) {
-  return static_cast<TBookmarkFlag>(Buffer[FRecInfoOfs + 4]);
+  return static_cast<TBookmarkFlag>(Buffer[FRecInfoOfs + kRecInfoBookmarkFlagOfs]);
 }
 
 void TPvDataSet::SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) {
   TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.SetBookmarkFlag");
-  Buffer[FRecInfoOfs + 4] = Value;
+  Buffer[FRecInfoOfs + kRecInfoBookmarkFlagOfs] = Value;
 }
 
 void TPvDataSet::InternalInitRecord(TRecordBuffer Buffer) { std::memset(Buffer, 0, FRecordSize); }

@@ -17,12 +17,14 @@
 // constraints are handled by later layers; until they exist the branches
 // that would hand over to them raise "... is not supported yet".
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/db/dataset.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/tset.h"
 
 namespace dac {
@@ -37,6 +39,19 @@ using TUpdateRecordTypes = TSet<TUpdateRecordType>;
 using TUpdateErrorEvent =
     std::function<void(TDataSet* DataSet, EDatabaseError& E, TUpdateKind UpdateKind, TUpdateAction& UpdateAction)>;
 using TUpdateRecordEvent = std::function<void(TDataSet* DataSet, TUpdateKind UpdateKind, TUpdateAction& UpdateAction)>;
+
+// The record info of a record buffer (its record number, -1 while not
+// computed, and the bookmark flag). It need not be aligned in the buffer, so
+// it is copied in and out, never referenced in place.
+#pragma pack(push, 1)
+struct TRecInfo {
+  int32_t RecordNumber;
+  uint8_t BookmarkFlag;
+  uint8_t Reserved[3];
+};
+#pragma pack(pop)
+static_assert(sizeof(TRecInfo) == 8, "the record info takes 8 bytes of a record buffer");
+inline constexpr uint16_t kRecInfoBookmarkFlagOfs = offsetof(TRecInfo, BookmarkFlag);
 
 // Database-use flags.
 inline constexpr int32_t dbfCursorOpen = 0;
@@ -130,10 +145,12 @@ class TPvDataSet : public TDataSet {
   void StoreRecNo(int32_t Value);
   bool IsDatasetEmpty() const { return FIsDatasetEmpty; }
   virtual bool GetStateBuffer(TRecordBuffer& Buffer);
+  // Blob-cache slots: each slot owns the copy it points to. A copy is stored
+  // only while CacheBlobs is on and only in the active buffer; clearing a
+  // buffer (and freeing it) releases every slot, whatever CacheBlobs says.
   // The cached value of a blob field in Buffer, or null when none is cached.
   const std::vector<uint8_t>* GetCachedBlob(TField* Field, TRecordBuffer Buffer);
-  // Caches Bytes (nothing when null) for a blob field, only in the active
-  // buffer.
+  // Caches a copy of Bytes (nothing when null) for a blob field.
   void PutCachedBlob(TField* Field, TRecordBuffer Buffer, const std::vector<uint8_t>* Bytes);
   void ClearBlobCache(TRecordBuffer Buffer);
 
@@ -209,6 +226,7 @@ class TPvDataSet : public TDataSet {
 
  private:
   bool HasConstraints();
+  void ReleaseBlobSlots(TRecordBuffer Buffer) noexcept;
 
   bool FAutoRefresh = false;
   uint16_t FDBFlags = 0;
@@ -228,6 +246,25 @@ class TPvDataSet : public TDataSet {
 
   friend class TPvDrmDataSet;
   void StoreSessionName(const std::string& Value) { FSessionName = Value; }
+};
+
+// Sets a database-use flag for the scope's duration and puts back what it
+// was before, so that the database is acquired and released in pairs.
+class [[nodiscard]] TDBFlagScope {
+ public:
+  TDBFlagScope(TPvDataSet* DataSet, int32_t Flag) : FDataSet(DataSet), FFlag(Flag) {
+    FWasSet = FDataSet->SetDBFlag(FFlag, true);
+  }
+  ~TDBFlagScope() noexcept {
+    CleanupStep([this] { FDataSet->SetDBFlag(FFlag, FWasSet); });
+  }
+  TDBFlagScope(const TDBFlagScope&) = delete;
+  TDBFlagScope& operator=(const TDBFlagScope&) = delete;
+
+ private:
+  TPvDataSet* FDataSet;
+  int32_t FFlag;
+  bool FWasSet = false;
 };
 
 }  // namespace dac

@@ -15,7 +15,6 @@ namespace {
 
 constexpr uint32_t kExtendedTextSize = DRM_EXT_ERR_MAX;
 
-TComponent* GApplicationRoot = nullptr;
 TExtendedErrorTextSource GExtendedTextSource = nullptr;
 
 int32_t EngineExtendedText(uint32_t hSession, int32_t status, char* buffer, uint32_t bufferSize, uint32_t* length) {
@@ -46,12 +45,23 @@ const TComponent* FindTableUsingDatabase(const TComponent* parent, const std::st
 
 }  // namespace
 
-void SetApplicationRoot(TComponent* root) { GApplicationRoot = root; }
+// The application object registers itself as the root when it is made.
+void SetApplicationRoot(TComponent* root) { SetApplicationRootComponent(root); }
 
-TComponent* ApplicationRoot() { return GApplicationRoot; }
+TComponent* ApplicationRoot() { return ApplicationRootComponent(); }
+
+namespace {
+// Characters, not bytes, of UTF-8 text: continuation bytes do not count.
+size_t CharacterCount(std::string_view text) {
+  size_t n = 0;
+  for (char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+  return n;
+}
+}  // namespace
 
 std::string ErrorSeparator(std::string_view text) {
-  if (text.size() < 2) return std::string();
+  if (CharacterCount(text) < 2) return std::string();
   if (text.back() == '.') return std::string();
   if (text.substr(text.size() - 2) == ". ") return std::string();
   return SErrorSeparator;
@@ -104,7 +114,7 @@ std::string DescribeDrmError(int32_t status, const TComponent* component) {
       described = first;
     } else {
       const TComponent* found =
-          GApplicationRoot ? FindTableUsingDatabase(GApplicationRoot, component->Name()) : nullptr;
+          ApplicationRoot() != nullptr ? FindTableUsingDatabase(ApplicationRoot(), component->Name()) : nullptr;
       if (found != nullptr) {
         described = found;
       } else if (component->Name().empty()) {

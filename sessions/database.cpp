@@ -1,6 +1,7 @@
 #include "sessions/database.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "engine/drm.h"
 #include "errors/checks.h"
@@ -45,7 +46,9 @@ void TPvAbsDatabase::AfterConstruction() {
   if (FSession == nullptr) FSession = DefaultSessionFor(Owner());
   FSessionName = FSession->SessionName();
   FSession->AddDatabase(this);
-  FParams->SetOnChange([this](TObject*) { CheckInactive(); });
+  // Checked before the change, so that a refused line never reaches the
+  // next connect.
+  FParams->SetOnChanging([this](TObject*) { CheckInactive(); });
   SetLoginPrompt(true);
   FLoginPromptOnlyIfNecessary = true;
   FKeepConnection = true;
@@ -54,23 +57,12 @@ void TPvAbsDatabase::AfterConstruction() {
 }
 
 void TPvAbsDatabase::Shutdown() {
-  std::exception_ptr error;
-  try {
-    Close();
-  } catch (...) {
-    error = std::current_exception();
-  }
-  if (FSession != nullptr) {
-    FSession->RemoveDatabase(this);
-    FSession = nullptr;
-  }
-  FParams->SetOnChange(nullptr);
-  try {
-    TCustomConnection::Shutdown();
-  } catch (...) {
-    if (!error) error = std::current_exception();
-  }
-  if (error) std::rethrow_exception(error);
+  RunAll([this] { Close(); },
+         [this] {
+           if (FSession != nullptr) std::exchange(FSession, nullptr)->RemoveDatabase(this);
+           FParams->SetOnChanging(nullptr);
+         },
+         [this] { TCustomConnection::Shutdown(); });
 }
 
 bool TPvAbsDatabase::GetConnected() {
@@ -165,12 +157,10 @@ void TPvAbsDatabase::AttachSession(bool Activate) {
     if (FSession != nullptr) FSession->RemoveDatabase(this);
     FSession = s;
     s->AddDatabase(this);
-    try {
-      ValidateName(FDatabaseName);
-    } catch (...) {
-      FDatabaseName.clear();
-      throw;
-    }
+    // A name the new session cannot take is dropped.
+    Finally dropName([this] { FDatabaseName.clear(); });
+    ValidateName(FDatabaseName);
+    dropName.Dismiss();
   }
   if (Activate && s != nullptr) s->SetActive(true);
 }
@@ -186,10 +176,7 @@ void TPvAbsDatabase::Notification(TComponent* AComponent, TOperation Operation) 
   TPvAbsSession* dying = FSession;
   TPvAbsSession* next = DefaultSession();
   if (next == dying) next = nullptr;
-  try {
-    Close();
-  } catch (...) {
-  }
+  CleanupStep([this] { Close(); });
   FSession = next;
   if (next != nullptr) {
     FSessionName = next->SessionName();
@@ -342,58 +329,52 @@ void TPvDatabase::DoConnect() {
   const bool savedPrompt = session->FDtiLoginPrompt;
   const TConfigMode savedMode = session->ConfigMode();
   session->FDtiLoginPrompt = false;
-  auto restore = [&] {
+  Finally restore([&] {
     session->FDtiLoginPrompt = savedPrompt;
     session->SetConfigMode(savedMode);
     session->Unlock();
-  };
-  try {
-    std::string password = PrepareLogin(false);
-    try {
-      const std::string name = AliasName().empty() ? DatabaseName() : AliasName();
-      THourGlass hg(session);
-      try {
-        for (int attempt = 1;; ++attempt) {
-          int32_t mode = Exclusive() ? DRM_DBOPEN_EXCLUSIVE : DRM_DBOPEN_NORMAL;
-          if (HasTranslationDll(name)) FOEMConversion = true;
-          if (FOEMConversion) mode |= DRM_DBOPEN_OEM;
-          std::string host = session->ServerName();
-          if (host.empty() || host == "localhost") host = Trim(ComputerName());
-          const std::string target = host + '\t' + name;
-          std::string user = Params()->Values("USER NAME");
-          std::string pass = password;
-          if (!session->ServerAdminUser().empty() && !session->ServerAdminPassword().empty()) {
-            user += "___" + session->ServerAdminUser();
-            pass = password + "___" + session->ServerAdminPassword();
-          }
-          const int32_t status =
-              RareOpenDatabase(session->Handle(), target.c_str(), &FHandle, mode, user.c_str(), pass.c_str());
-          if (LoginRefused(status) && attempt == 1 && LoginPromptOnlyIfNecessary() && LoginPrompt()) {
-            if (FSessionAlias) {
-              RemoveSessionAlias(false);
-              session->SetConfigMode(savedMode);
-            }
-            password = PrepareLogin(true);
-            continue;
-          }
-          CheckStatus(status);
-          break;
-        }
-      } catch (...) {
-        FHandle = 0;
-        throw;
+  });
+  std::string password = PrepareLogin(false);
+  // A failed connect leaves neither a handle nor the session alias behind.
+  Finally undo([this] {
+    FHandle = 0;
+    RemoveSessionAlias(false);
+  });
+  const std::string name = AliasName().empty() ? DatabaseName() : AliasName();
+  THourGlass hg(session);
+  for (int attempt = 1;; ++attempt) {
+    const int32_t status = OpenEngineDatabase(name, password);
+    if (LoginRefused(status) && attempt == 1 && LoginPromptOnlyIfNecessary() && LoginPrompt()) {
+      if (FSessionAlias) {
+        RemoveSessionAlias(false);
+        session->SetConfigMode(savedMode);
       }
-      ClearSQLBased();
-      session->DBNotification(dbOpen, this);
-    } catch (...) {
-      RemoveSessionAlias(false);
-      throw;
+      password = PrepareLogin(true);
+      continue;
     }
-  } catch (...) {
-    restore();
-    throw;
+    CheckStatus(status);
+    break;
   }
-  restore();
+  ClearSQLBased();
+  session->DBNotification(dbOpen, this);
+  undo.Dismiss();
+}
+
+int32_t TPvDatabase::OpenEngineDatabase(const std::string& Name, const std::string& Password) {
+  TPvSession* session = PvSession();
+  int32_t mode = Exclusive() ? DRM_DBOPEN_EXCLUSIVE : DRM_DBOPEN_NORMAL;
+  if (HasTranslationDll(Name)) FOEMConversion = true;
+  if (FOEMConversion) mode |= DRM_DBOPEN_OEM;
+  std::string host = session->ServerName();
+  if (host.empty() || host == "localhost") host = Trim(ComputerName());
+  const std::string target = host + '\t' + Name;
+  std::string user = Params()->Values("USER NAME");
+  std::string pass = Password;
+  if (!session->ServerAdminUser().empty() && !session->ServerAdminPassword().empty()) {
+    user += "___" + session->ServerAdminUser();
+    pass = Password + "___" + session->ServerAdminPassword();
+  }
+  return RareOpenDatabase(session->Handle(), target.c_str(), &FHandle, mode, user.c_str(), pass.c_str());
 }
 
 void TPvDatabase::DoDisconnect() {

@@ -160,6 +160,8 @@ class TPvDatabase : public TPvAbsDatabase {
 
  private:
   void TryShareHandle();
+  // One engine open of the database named Name; the engine's status.
+  int32_t OpenEngineDatabase(const std::string& Name, const std::string& Password);
   // True when the ODBC data source named Name has a translation library.
   static bool HasTranslationDll(const std::string& Name);
 

@@ -10,6 +10,7 @@
 #include "platform/desktop/application.h"
 #include "platform/desktop/computer_name.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/text.h"
 #include "sessions/database.h"
@@ -29,18 +30,6 @@ std::mutex& HourGlassMutex() {
 }
 int32_t GHourGlassCount = 0;
 TCursor GSavedCursor = crDefault;
-
-// Runs Work, and Undo afterwards whether Work raised or not.
-template <class W, class U>
-void TryFinally(W&& Work, U&& Undo) {
-  try {
-    Work();
-  } catch (...) {
-    Undo();
-    throw;
-  }
-  Undo();
-}
 
 bool DesignTime(const TComponent* c) { return c->ComponentState().Contains(csDesigning); }
 }  // namespace
@@ -91,22 +80,18 @@ void TPvAbsSession::AfterConstruction() {
 }
 
 void TPvAbsSession::Shutdown() {
-  std::exception_ptr error;
-  try {
-    SetActive(false);
-  } catch (...) {
-    error = std::current_exception();
-  }
-  if (FInSessionList) {
-    SessionList()->RemoveSession(this);
-    FInSessionList = false;
-  }
-  FDatabases.clear();
-  FPasswords.Clear();
-  FSessionAliases.Clear();
-  FModifiedAliases.Clear();
-  TComponent::Shutdown();
-  if (error) std::rethrow_exception(error);
+  RunAll([this] { SetActive(false); },
+         [this] {
+           if (FInSessionList) {
+             FInSessionList = false;
+             SessionList()->RemoveSession(this);
+           }
+           FDatabases.clear();
+           FPasswords.Clear();
+           FSessionAliases.Clear();
+           FModifiedAliases.Clear();
+         },
+         [this] { TComponent::Shutdown(); });
 }
 
 void TPvAbsSession::SetActive(bool Value) {
@@ -173,20 +158,20 @@ void TPvAbsSession::SetAutoSessionName(bool Value) {
     CheckInactive();
     CheckSessionNames(Owner(), true);
     FSessionNumber = -1;
-    Lock();
-    TryFinally(
-        [&] {
-          TBits& numbers = SessionList()->SessionNumbers();
-          FSessionNumber = numbers.OpenBit();
-          numbers.SetOn(FSessionNumber);
-        },
-        [&] { Unlock(); });
+    {
+      Lock();
+      Finally unlock([this] { Unlock(); });
+      TBits& numbers = SessionList()->SessionNumbers();
+      FSessionNumber = numbers.OpenBit();
+      numbers.SetOn(FSessionNumber);
+    }
     UpdateAutoSessionName();
     FAutoSessionName = true;
   } else {
     if (FSessionNumber >= 0) {
       Lock();
-      TryFinally([&] { SessionList()->SessionNumbers().Clear(FSessionNumber); }, [&] { Unlock(); });
+      Finally unlock([this] { Unlock(); });
+      SessionList()->SessionNumbers().Clear(FSessionNumber);
     }
     FAutoSessionName = false;
   }
@@ -198,9 +183,11 @@ void TPvAbsSession::SetName(const std::string& NewName) {
 }
 
 void TPvAbsSession::UpdateAutoSessionName() {
-  FUpdatingAutoSessionName = true;
-  TryFinally([&] { SetSessionName(Format("%s_%d", Name(), FSessionNumber + 1)); },
-             [&] { FUpdatingAutoSessionName = false; });
+  {
+    FUpdatingAutoSessionName = true;
+    Finally updated([this] { FUpdatingAutoSessionName = false; });
+    SetSessionName(Format("%s_%d", Name(), FSessionNumber + 1));
+  }
   UpdateSessionNames();
 }
 
@@ -317,24 +304,17 @@ TPvAbsDatabase* TPvAbsSession::DoOpenDatabase(const std::string& DatabaseName, T
   TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvAbsSession.DoOpenDatabase");
   TPvAbsDatabase* db = DoFindDatabase(DatabaseName, AOwner);
   TPvAbsDatabase* created = nullptr;
-  try {
-    if (db == nullptr) {
-      db = created = CreateDatabase(this);
-      db->SetDatabaseName(DatabaseName);
-      db->SetKeepConnection(FKeepConnections);
-      db->FTemporary = true;
-    }
-    db->Open();
-    ++db->FRefCount;
-  } catch (...) {
-    if (created != nullptr) {
-      try {
-        created->Free();
-      } catch (...) {
-      }
-    }
-    throw;
+  // A database made here that cannot be opened is not left behind.
+  Finally discard([&] { FreeObject(created); });
+  if (db == nullptr) {
+    db = created = CreateDatabase(this);
+    db->SetDatabaseName(DatabaseName);
+    db->SetKeepConnection(FKeepConnections);
+    db->FTemporary = true;
   }
+  db->Open();
+  ++db->FRefCount;
+  discard.Dismiss();
   return db;
 }
 
@@ -408,15 +388,14 @@ void TPvAbsSession::SetConfigModeFrom(TConfigMode Mode) {
 }
 
 void TPvAbsSession::AddAliasEx(const std::string& Name, TStrings* List, bool Restore, TConfigMode Mode) {
-  TConfigMode saved = FConfigMode;
-  SetConfigModeFrom(Mode);
-  try {
+  {
+    const TConfigMode saved = FConfigMode;
+    SetConfigModeFrom(Mode);
+    Finally restore([&] {
+      if (Restore) FConfigMode = saved;
+    });
     StoreAlias(Name, List, true);
-  } catch (...) {
-    if (Restore) FConfigMode = saved;
-    throw;
   }
-  if (Restore) FConfigMode = saved;
   DBNotification(dbAddAlias, &Name);
 }
 
@@ -436,44 +415,34 @@ void TPvAbsSession::StoreAlias(const std::string& Name, TStrings* List, bool IsN
 
 void TPvAbsSession::RemoveAlias(const std::string& Name, TConfigMode Mode, bool Restore) {
   DBNotification(dbDeleteAlias, &Name);
-  TConfigMode saved = FConfigMode;
+  const TConfigMode saved = FConfigMode;
   SetConfigModeFrom(Mode);
-  try {
-    if (IsSessionStore())
-      FSessionAliases.Delete(FSessionAliases.IndexOfAlias(Name));
-    else
-      DropNamedDatabase(Name);
-  } catch (...) {
+  Finally restore([&] {
     if (Restore) FConfigMode = saved;
-    throw;
-  }
-  if (Restore) FConfigMode = saved;
+  });
+  if (IsSessionStore())
+    FSessionAliases.Delete(FSessionAliases.IndexOfAlias(Name));
+  else
+    DropNamedDatabase(Name);
 }
 
 bool TPvAbsSession::IsAlias(const std::string& Name) {
-  TConfigMode saved = FConfigMode;
-  FConfigMode = TConfigMode{cfmPersistent};
   TStringList names;
-  try {
+  {
+    const TConfigMode saved = FConfigMode;
+    FConfigMode = TConfigMode{cfmPersistent};
+    Finally restore([&] { FConfigMode = saved; });
     GetAliasNames(&names);
-  } catch (...) {
-    FConfigMode = saved;
-    throw;
   }
-  FConfigMode = saved;
   return names.IndexOf(Name) >= 0;
 }
 
 void TPvAbsSession::SaveConfigFile() {
   while (FModifiedAliases.Count() > 0) {
     TAliasItem* item = FModifiedAliases.Items(0);
-    try {
-      WriteAlias(item->Name, &item->Params, item->IsAdd);
-    } catch (...) {
-      FModifiedAliases.Delete(0);
-      throw;
-    }
-    FModifiedAliases.Delete(0);
+    // A pending change is written once: it goes whether or not it succeeds.
+    Finally done([this] { FModifiedAliases.Delete(0); });
+    WriteAlias(item->Name, &item->Params, item->IsAdd);
   }
 }
 
@@ -514,55 +483,64 @@ void TPvSession::CheckStatus(int32_t Status, TComponent* Component) {
 void TPvSession::SetActiveState(bool Value) {
   TPvAbsSession::SetActiveState(Value);
   Lock();
-  TryFinally(
-      [&] {
-        if (Value) {
-          if (OnStartup) OnStartup(this);
-          if (SessionName().empty()) PvDatabaseError(this, SSessionNameMissing);
-          SetConfigMode(AllConfigModes);
-          int32_t status = 0;
-          {
-            THourGlass hg(this);
-            status = RareBeginSession(&FHandle, "", "", "");
-          }
-          while (status != 0) {
-            std::string user = FUserName, password = FPassword;
-            if (!LoginDialogEx(SessionName(), user, password, false)) break;
-            FUserName = user;
-            FPassword = password;
-            THourGlass hg(this);
-            status = RareBeginSession(&FHandle, FUserName.c_str(), FPassword.c_str(), "");
-          }
-          CheckStatus(RareSetSessionOption(FHandle, DRM_SESOPT_RESERVED6, 0));
-        } else {
-          // A database that fails to close does not keep the others open
-          // nor the engine session alive; the first failure is passed on.
-          std::exception_ptr error;
-          for (int32_t i = DatabaseCount() - 1; i >= 0; --i) {
-            if (i >= DatabaseCount()) continue;
-            TPvAbsDatabase* db = Databases(i);
-            try {
-              db->Close();
-            } catch (...) {
-              if (!error) error = std::current_exception();
-            }
-            if (db->Temporary() && !db->ComponentState().Contains(csDestroying)) {
-              try {
-                db->Free();
-              } catch (...) {
-                if (!error) error = std::current_exception();
-              }
-            }
-          }
-          if (FHandle != 0) {
-            THourGlass hg(this);
-            RareEndSession(FHandle);
-          }
-          FHandle = 0;
-          if (error) std::rethrow_exception(error);
-        }
-      },
-      [&] { Unlock(); });
+  Finally unlock([this] { Unlock(); });
+  if (Value)
+    BeginEngineSession();
+  else
+    EndEngineSession();
+}
+
+void TPvSession::BeginEngineSession() {
+  if (OnStartup) OnStartup(this);
+  if (SessionName().empty()) PvDatabaseError(this, SSessionNameMissing);
+  SetConfigMode(AllConfigModes);
+  int32_t status = 0;
+  {
+    THourGlass hg(this);
+    status = RareBeginSession(&FHandle, "", "", "");
+  }
+  while (status != 0) {
+    std::string user = FUserName, password = FPassword;
+    if (!LoginDialogEx(SessionName(), user, password, false)) break;
+    FUserName = user;
+    FPassword = password;
+    THourGlass hg(this);
+    status = RareBeginSession(&FHandle, FUserName.c_str(), FPassword.c_str(), "");
+  }
+  CheckStatus(RareSetSessionOption(FHandle, DRM_SESOPT_RESERVED6, 0));
+}
+
+void TPvSession::EndEngineSession() {
+  // Every database is closed first, then the temporary ones are destroyed:
+  // a database is never freed from inside its own close. One that fails to
+  // close keeps neither the others open nor the engine session alive; the
+  // first failure is passed on.
+  std::exception_ptr error;
+  auto attempt = [&error](auto&& step) {
+    try {
+      step();
+    } catch (...) {
+      if (!error) error = std::current_exception();
+    }
+  };
+  std::vector<TPvAbsDatabase*> databases;
+  for (int32_t i = DatabaseCount() - 1; i >= 0; --i) databases.push_back(Databases(i));
+  // A database freed by something another one's close did is skipped.
+  auto present = [this](TPvAbsDatabase* db) {
+    for (int32_t i = 0; i < DatabaseCount(); ++i)
+      if (Databases(i) == db) return true;
+    return false;
+  };
+  for (TPvAbsDatabase* db : databases)
+    if (present(db)) attempt([db] { db->Close(); });
+  for (TPvAbsDatabase* db : databases)
+    if (present(db) && db->Temporary() && !db->ComponentState().Contains(csDestroying)) attempt([db] { db->Free(); });
+  if (FHandle != 0) {
+    THourGlass hg(this);
+    RareEndSession(FHandle);
+  }
+  FHandle = 0;
+  if (error) std::rethrow_exception(error);
 }
 
 void TPvSession::CloseDatabaseHandle(TPvAbsDatabase* Database) {
@@ -579,13 +557,9 @@ void TPvSession::CloseDatabaseHandle(TPvAbsDatabase* Database) {
 }
 
 void TPvSession::GetDefaultAliasParams(TStrings* List) {
-  List->BeginUpdate();
-  TryFinally(
-      [&] {
-        List->Clear();
-        List->Add("INTEGRITY=TRUE");
-      },
-      [&] { List->EndUpdate(); });
+  TUpdateScope update(List);
+  List->Clear();
+  List->Add("INTEGRITY=TRUE");
 }
 
 void TPvSession::Lock() {
@@ -683,39 +657,27 @@ void TPvSession::GetAliasParams(const std::string& Name, TStrings* List) {
 void TPvSession::GetTableNames(const std::string& DatabaseName, const std::string& Pattern, bool Extensions,
                                bool SystemTables, TStrings* List) {
   (void)Extensions;
-  List->BeginUpdate();
-  TryFinally(
-      [&] {
-        List->Clear();
-        auto* db = static_cast<TPvDatabase*>(OpenDatabase(DatabaseName));
-        TryFinally(
-            [&] {
-              TDRMTableCollection* tables = db->Tables();
-              for (int32_t i = 0; i < tables->Count(); ++i) {
-                TDRMTableItem* item = tables->Items(i);
-                if (!SystemTables && item->Flags == DRM_TABLEFLAG_SYSTEM) continue;
-                if (MatchPattern(Pattern, item->TableName)) List->Add(item->TableName);
-              }
-            },
-            [&] { CloseDatabase(db); });
-      },
-      [&] { List->EndUpdate(); });
+  TUpdateScope update(List);
+  List->Clear();
+  auto* db = static_cast<TPvDatabase*>(OpenDatabase(DatabaseName));
+  Finally close([&] { CloseDatabase(db); });
+  TDRMTableCollection* tables = db->Tables();
+  for (int32_t i = 0; i < tables->Count(); ++i) {
+    TDRMTableItem* item = tables->Items(i);
+    if (!SystemTables && item->Flags == DRM_TABLEFLAG_SYSTEM) continue;
+    if (MatchPattern(Pattern, item->TableName)) List->Add(item->TableName);
+  }
+  close.Run();
 }
 
 void TPvSession::GetStoredProcNames(const std::string& DatabaseName, TStrings* List) {
-  List->BeginUpdate();
-  TryFinally(
-      [&] {
-        List->Clear();
-        auto* db = static_cast<TPvDatabase*>(OpenDatabase(DatabaseName));
-        TryFinally(
-            [&] {
-              TDRMTableCollection* procs = db->StoredProcs();
-              for (int32_t i = 0; i < procs->Count(); ++i) List->Add(procs->Items(i)->TableName);
-            },
-            [&] { CloseDatabase(db); });
-      },
-      [&] { List->EndUpdate(); });
+  TUpdateScope update(List);
+  List->Clear();
+  auto* db = static_cast<TPvDatabase*>(OpenDatabase(DatabaseName));
+  Finally close([&] { CloseDatabase(db); });
+  TDRMTableCollection* procs = db->StoredProcs();
+  for (int32_t i = 0; i < procs->Count(); ++i) List->Add(procs->Items(i)->TableName);
+  close.Run();
 }
 
 uint32_t TPvSession::FindSharedHandle(const std::string& Name) const {

@@ -230,6 +230,9 @@ class TPvSession : public TPvAbsSession {
   uint32_t DescSessionHandle() const override { return FHandle; }
 
  private:
+  void BeginEngineSession();
+  void EndEngineSession();
+
   uint32_t FHandle = 0;
   int32_t FLockCount = 0;
   std::string FPassword;

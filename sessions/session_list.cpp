@@ -9,6 +9,7 @@
 #include "platform/desktop/screen.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
 #include "sessions/session.h"
@@ -31,10 +32,7 @@ void TPvAbsSessionList::Finalize() {
   // Each session takes itself off the list while it is destroyed.
   while (!FSessions.empty()) {
     TPvAbsSession* s = FSessions.back();
-    try {
-      s->Free();
-    } catch (...) {
-    }
+    CleanupStep([s] { s->Free(); });
     if (!FSessions.empty() && FSessions.back() == s) FSessions.pop_back();
   }
   DoneLock();
@@ -59,27 +57,18 @@ TPvAbsSession* TPvAbsSessionList::OpenSession(const std::string& SessionName) {
   TPvAbsSession* s = FindSession(SessionName);
   if (s == nullptr) {
     s = CreateSession();
-    try {
-      s->SetSessionName(SessionName);
-    } catch (...) {
-      s->Free();
-      throw;
-    }
+    Finally discard([s] { s->Free(); });
+    s->SetSessionName(SessionName);
+    discard.Dismiss();
   }
   s->SetActive(true);
   return s;
 }
 
 void TPvAbsSessionList::GetSessionNames(TStrings* List) {
-  List->BeginUpdate();
-  try {
-    List->Clear();
-    for (TPvAbsSession* s : FSessions) List->Add(s->SessionName());
-  } catch (...) {
-    List->EndUpdate();
-    throw;
-  }
-  List->EndUpdate();
+  TUpdateScope update(List);
+  List->Clear();
+  for (TPvAbsSession* s : FSessions) List->Add(s->SessionName());
 }
 
 void TPvAbsSessionList::AddSession(TPvAbsSession* Session) { FSessions.push_back(Session); }

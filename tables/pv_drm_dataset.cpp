@@ -1,5 +1,9 @@
+// TPvDrmDataSet: handles, catalogs, opening and closing, field definitions,
+// key buffers and field data. Navigation, bookmarks and record numbers are
+// in pv_drm_dataset_navigation.cpp, editing in pv_drm_dataset_edit.cpp.
 #include "tables/pv_drm_dataset.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -11,26 +15,17 @@
 #include "errors/pv_errors.h"
 #include "errors/trace.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/scope_guard.h"
 #include "sessions/database.h"
 #include "sessions/session.h"
 #include "sessions/session_list.h"
+#include "tables/pv_drm_dataset_internal.h"
 
 namespace dac {
 
+using namespace drmdataset;
+
 namespace {
-
-constexpr int32_t kNoRecord = DRM_ERR_NO_CURRENT_RECORD;  // -1603
-constexpr int32_t kNoInsertPossible = DRM_ERR_NO_INSERT_POSSIBLE;  // -4991
-constexpr int32_t kRecordGone = DRM_ERR_RECORD_GONE;  // -4956
-constexpr int32_t kKeyBufferCount = 8;
-
-bool IsEndOfData(int32_t Status) { return Status == kNoRecord || Status == kNoInsertPossible; }
-
-// The integer nearest to Value, halves going to the even neighbour.
-int32_t RoundHalfEven(double Value) {
-  double r = std::nearbyint(Value);  // the default rounding mode rounds halves to even
-  return static_cast<int32_t>(r);
-}
 
 TFieldType FieldTypeOf(const TDRMColumnInfo& Column, int32_t& Size) {
   const uint32_t drm = DRM_COLTYP_DRM(Column.ColTyp);
@@ -41,7 +36,9 @@ TFieldType FieldTypeOf(const TDRMColumnInfo& Column, int32_t& Size) {
     case DRM_TYPE_BOOLEAN: return ftBoolean;
     case DRM_TYPE_INT8:
     case DRM_TYPE_INT16: return rm == RM_TYPE_UNSIGNED ? ftWord : ftSmallint;
-    case DRM_TYPE_INT32: return ftInteger;
+    // An unsigned 32-bit value does not fit a signed 32-bit field; the slot
+    // keeps the engine's four bytes and reads widen them (GetFieldData).
+    case DRM_TYPE_INT32: return rm == RM_TYPE_UNSIGNED ? ftLargeint : ftInteger;
     case DRM_TYPE_CURRENCY: return ftCurrency;
     case DRM_TYPE_FLOAT:
     case DRM_TYPE_DOUBLE: return ftFloat;
@@ -60,6 +57,7 @@ TFieldType FieldTypeOf(const TDRMColumnInfo& Column, int32_t& Size) {
 }
 
 }  // namespace
+
 
 TPvDrmDataSet::TPvDrmDataSet()
     : FColumns(std::make_unique<TDRMColumnInfoCollection>(this)),
@@ -119,41 +117,28 @@ void TPvDrmDataSet::DestroyHandle() {
   FHandle = 0;
 }
 
-TDRMColumnInfoCollection* TPvDrmDataSet::GetColumnCatalog() {
-  if (!FColumns->Filled()) {
-    THourGlass hourglass(GetDBSession());
-    const bool temporary = FHandle == 0;
-    if (temporary) {
-      CreateHandle();
-      if (FHandle == 0) PvDatabaseError(this, SCannotCreateHandle);
-    }
-    try {
-      FColumns->SetColumnInfo(static_cast<int32_t>(SesHandle()), FHandle);
-    } catch (...) {
-      if (temporary) DestroyHandle();
-      throw;
-    }
-    if (temporary) DestroyHandle();
+void TPvDrmDataSet::WithCatalogHandle(const std::function<void()>& Read) {
+  THourGlass hourglass(GetDBSession());
+  if (FHandle != 0) {
+    Read();
+    return;
   }
+  // A closed dataset reads its catalog through a handle of its own.
+  CreateHandle();
+  if (FHandle == 0) PvDatabaseError(this, SCannotCreateHandle);
+  Finally close([this] { DestroyHandle(); });
+  Read();
+}
+
+TDRMColumnInfoCollection* TPvDrmDataSet::GetColumnCatalog() {
+  if (!FColumns->Filled())
+    WithCatalogHandle([this] { FColumns->SetColumnInfo(static_cast<int32_t>(SesHandle()), FHandle); });
   return FColumns.get();
 }
 
 TDRMIndexInfoCollection* TPvDrmDataSet::GetIndexCatalog() {
-  if (!FIndexes->Filled()) {
-    THourGlass hourglass(GetDBSession());
-    const bool temporary = FHandle == 0;
-    if (temporary) {
-      CreateHandle();
-      if (FHandle == 0) PvDatabaseError(this, SCannotCreateHandle);
-    }
-    try {
-      FIndexes->SetIndexInfo(static_cast<int32_t>(SesHandle()), FHandle);
-    } catch (...) {
-      if (temporary) DestroyHandle();
-      throw;
-    }
-    if (temporary) DestroyHandle();
-  }
+  if (!FIndexes->Filled())
+    WithCatalogHandle([this] { FIndexes->SetIndexInfo(static_cast<int32_t>(SesHandle()), FHandle); });
   return FIndexes.get();
 }
 
@@ -178,60 +163,49 @@ void TPvDrmDataSet::OpenCursor(bool InfoQuery) {
 
 void TPvDrmDataSet::CloseCursor() {
   // Whatever the framework's close does, the handle and the database go.
-  struct Release {
-    TPvDrmDataSet* ds;
-    ~Release() {
-      try {
-        if (!ds->ComponentState().Contains(csDestroying)) {
-          ds->FColumns->Clear();
-          ds->FIndexes->Clear();
-        }
-        if (ds->FHandle != 0) ds->DestroyHandle();
-      } catch (...) {
-        ds->FHandle = 0;
-      }
-      try {
-        ds->SetDBFlag(dbfCursorOpen, false);
-      } catch (...) {
-      }
-      ds->FApplyRangeCalled = false;
-    }
-  } release{this};
+  Finally release([this] { ReleaseCursor(); });
   TPvDataSet::CloseCursor();
+}
+
+void TPvDrmDataSet::ReleaseCursor() noexcept {
+  CleanupStep([this] {
+    if (!ComponentState().Contains(csDestroying)) {
+      FColumns->Clear();
+      FIndexes->Clear();
+    }
+    if (FHandle != 0) DestroyHandle();
+  });
+  FHandle = 0;
+  CleanupStep([this] { SetDBFlag(dbfCursorOpen, false); });
+  FApplyRangeCalled = false;
 }
 
 void TPvDrmDataSet::InternalInitFieldDefs() {
   TDRMColumnInfoCollection* columns = GetColumnCatalog();
   TFieldDefs* defs = FieldDefs();
-  defs->BeginUpdate();
-  try {
-    defs->Clear();
-    for (int32_t i = 0; i < columns->Count(); ++i) {
-      const TDRMColumnInfo* c = columns->Items(i);
-      std::string name = c->ColumnName;
-      for (int32_t k = 1; defs->IndexOf(name) >= 0; ++k) name = Format("%s_%d", c->ColumnName, k);
-      int32_t size = 0;
-      TFieldType type = FieldTypeOf(*c, size);
-      TFieldDef* d = defs->AddFieldDef();
-      d->SetName(name);
-      d->SetDataType(type);
-      d->SetSize(size);
-      d->SetPrecision(c->Precision);
-      d->SetRequired((c->grBit & DRM_COLFLAG_REQUIRED) != 0);
-      d->SetInternalCalcField(false);
-      if (type == ftBCD && c->Precision == 0) PvDatabaseError(this, SInvalidPrecision);
-    }
-  } catch (...) {
-    defs->EndUpdate();
-    throw;
+  TUpdateScope update(defs);
+  defs->Clear();
+  for (int32_t i = 0; i < columns->Count(); ++i) {
+    const TDRMColumnInfo* c = columns->Items(i);
+    std::string name = c->ColumnName;
+    for (int32_t k = 1; defs->IndexOf(name) >= 0; ++k) name = Format("%s_%d", c->ColumnName, k);
+    int32_t size = 0;
+    TFieldType type = FieldTypeOf(*c, size);
+    TFieldDef* d = defs->AddFieldDef();
+    d->SetName(name);
+    d->SetDataType(type);
+    d->SetSize(size);
+    d->SetPrecision(c->Precision);
+    d->SetRequired((c->grBit & DRM_COLFLAG_REQUIRED) != 0);
+    d->SetInternalCalcField(false);
+    if (type == ftBCD && c->Precision == 0) PvDatabaseError(this, SInvalidPrecision);
   }
-  defs->EndUpdate();
 }
 
 void TPvDrmDataSet::AllocKeyBuffers() {
   FreeKeyBuffers();
   const size_t size = sizeof(TKeyBuffer) + FRecordSize;
-  for (int32_t i = 0; i < kKeyBufferCount; ++i) {
+  for (size_t i = 0; i < kKeyBufferCount; ++i) {
     auto* b = static_cast<TRecordBuffer>(std::calloc(size, 1));
     if (b == nullptr) {
       FreeKeyBuffers();
@@ -253,7 +227,7 @@ void TPvDrmDataSet::InternalOpen() {
   const uint32_t recordSize = columns->RecordSize();
   if (recordSize > 0xFFFF) PvDatabaseError(this, SRecordTooLarge);
   FRecordSize = static_cast<uint16_t>(recordSize);
-  SetBookmarkSize(4);
+  SetBookmarkSize(static_cast<int32_t>(kEngineBookmarkSize));
   FCanModify = columns->CanModify();
   InternalInitFieldDefs();
   if (DefaultFields()) CreateFields();
@@ -261,8 +235,7 @@ void TPvDrmDataSet::InternalOpen() {
   BindFields(true);
   InitBufferPointers(false);
   AllocKeyBuffers();
-  if (FScratchBuffer != nullptr) std::free(FScratchBuffer);
-  FScratchBuffer = nullptr;
+  TPvDataSet::FreeRecordBuffer(FScratchBuffer);
   FScratchBuffer = TPvDataSet::AllocRecordBuffer();
   for (TField* f : Fields()->List()) {
     const int32_t n = f->FieldNo();
@@ -279,19 +252,12 @@ void TPvDrmDataSet::InternalOpen() {
 }
 
 void TPvDrmDataSet::InternalClose() {
-  struct Release {
-    TPvDrmDataSet* ds;
-    ~Release() {
-      ds->FreeKeyBuffers();
-      if (ds->FScratchBuffer != nullptr) {
-        ds->ClearBlobCache(ds->FScratchBuffer);
-        std::free(ds->FScratchBuffer);
-        ds->FScratchBuffer = nullptr;
-      }
-      ds->FIndexFieldCount = 0;
-      ds->FCaseInsIndex = false;
-    }
-  } release{this};
+  Finally release([this] {
+    FreeKeyBuffers();
+    TPvDataSet::FreeRecordBuffer(FScratchBuffer);
+    FIndexFieldCount = 0;
+    FCaseInsIndex = false;
+  });
   TPvDataSet::InternalClose();
 }
 
@@ -300,7 +266,7 @@ void TPvDrmDataSet::InitBufferPointers(bool Reload) {
     const uint32_t recordSize = GetColumnCatalog()->RecordSize();
     if (recordSize > 0xFFFF) PvDatabaseError(this, SRecordTooLarge);
     FRecordSize = static_cast<uint16_t>(recordSize);
-    SetBookmarkSize(4);
+    SetBookmarkSize(static_cast<int32_t>(kEngineBookmarkSize));
   }
   TPvDataSet::InitBufferPointers(Reload);
 }
@@ -344,220 +310,6 @@ bool TPvDrmDataSet::Filtering() { return Filtered(); }
 
 bool TPvDrmDataSet::IsSequenced() { return !(Filtered() || FInRange || CachedUpdates()); }
 
-// ---- moving ------------------------------------------------------------------------------------
-
-int32_t TPvDrmDataSet::Move(uint32_t Code) { return RareMove(SesHandle(), FHandle, Code); }
-
-int32_t TPvDrmDataSet::FilteredStep(TGetMode Direction, bool Check) {
-  return GetRecord(FScratchBuffer, Direction, Check) == grOK ? 0 : kNoRecord;
-}
-
-TGetResult TPvDrmDataSet::MoveResult(int32_t Status, TGetResult NoRecord) {
-  if (Status == 0) return grOK;
-  if (IsEndOfData(Status)) return NoRecord;
-  return grError;
-}
-
-TGetResult TPvDrmDataSet::PvInternalFirst(bool Check) {
-  FResultWasAnOk = false;
-  int32_t s = Move(DRM_MOVE_FIRST);
-  if (s == 0) FIsDatasetEmpty = false;
-  auto settle = [&] {
-    if (IsEndOfData(s)) {
-      FFirstRecord = false;
-    } else {
-      if (Check) CheckStatus(s);
-      FFirstRecord = true;
-    }
-  };
-  settle();
-  FLastRecord = false;
-  if (s == 0 && Filtering()) {
-    // The scratch fetch returns the first record itself (or the first one
-    // accepted after it) and leaves the engine there; the flag set again
-    // makes the next fetch return that record.
-    s = FilteredStep(gmNext, Check);
-    settle();
-  }
-  return MoveResult(s, grEOF);
-}
-
-TGetResult TPvDrmDataSet::PvInternalLast(bool Check) {
-  FResultWasAnOk = false;
-  int32_t s = Move(DRM_MOVE_LAST);
-  auto settle = [&] {
-    if (IsEndOfData(s)) {
-      FLastRecord = false;
-    } else {
-      if (Check) CheckStatus(s);
-      FLastRecord = true;
-    }
-  };
-  settle();
-  FFirstRecord = false;
-  if (s == 0 && Filtering()) {
-    s = FilteredStep(gmPrior, Check);
-    settle();
-  }
-  return MoveResult(s, grBOF);
-}
-
-TGetResult TPvDrmDataSet::PvInternalNext(bool Check) {
-  FResultWasAnOk = false;
-  int32_t s = Filtering() ? FilteredStep(gmNext, Check) : Move(DRM_MOVE_NEXT);
-  if (IsEndOfData(s)) {
-    FLastRecord = true;
-  } else {
-    if (Check) CheckStatus(s);
-    FLastRecord = false;
-  }
-  FFirstRecord = false;
-  return MoveResult(s, grEOF);
-}
-
-TGetResult TPvDrmDataSet::PvInternalPrior(bool Check) {
-  FResultWasAnOk = false;
-  int32_t s = Filtering() ? FilteredStep(gmPrior, Check) : Move(DRM_MOVE_PREVIOUS);
-  if (IsEndOfData(s)) {
-    FFirstRecord = true;
-  } else {
-    if (Check) CheckStatus(s);
-    FFirstRecord = false;
-  }
-  FLastRecord = false;
-  return MoveResult(s, grBOF);
-}
-
-TGetResult TPvDrmDataSet::PvGetRecord(TRecordBuffer Buffer, TGetMode Direction, bool Check) {
-  TTraceScope trace(TraceGetRecord, kTraceGetRecord, "TPvDrmDataSet.PvGetRecord");
-  if (FIsDatasetEmpty) return Direction == gmNext ? grEOF : grBOF;
-  const TGetMode requested = Direction;
-  if ((FFirstRecord && Direction == gmNext) || (FLastRecord && Direction == gmPrior)) Direction = gmCurrent;
-  FFirstRecord = false;
-  FLastRecord = false;
-  const uint32_t S = SesHandle();
-  TDRMColumnInfoCollection* columns = FColumns.get();
-  int32_t s = 0;
-  for (;;) {
-    if (Direction == gmCurrent) {
-      s = DrmMiscGetRecord(S, FHandle, columns, Buffer);
-    } else {
-      s = RareMove(S, FHandle, Direction == gmNext ? DRM_MOVE_NEXT : DRM_MOVE_PREVIOUS);
-      if (s == 0) s = DrmMiscGetRecord(S, FHandle, columns, Buffer);
-    }
-    if (s == 0) {
-      uint32_t length = 0;
-      s = RareGetBookmark(S, FHandle, Buffer + BookmarkOfs(), 4, &length);
-      if (s == 0 && (CalcFieldsSize() > 0 || InternalCalcFields())) {
-        FGettingRecord = true;
-        try {
-          GetCalcFields(Buffer);
-        } catch (...) {
-          FGettingRecord = false;
-          throw;
-        }
-        FGettingRecord = false;
-      }
-    }
-    if (s != 0 || requested == gmCurrent || CachedUpdates()) break;
-    if (DoFiltering(Buffer)) break;
-    Direction = requested;
-  }
-  if (IsEndOfData(s)) {
-    if (!FResultWasAnOk && !FInserting && FBOF && FEOF) FIsDatasetEmpty = true;
-    return Direction == gmNext ? grEOF : grBOF;
-  }
-  if (s != 0) {
-    if (Check) CheckStatus(s);
-    return grError;
-  }
-  SetRecInfoRecNo(Buffer, -1);
-  Buffer[RecInfoOfs() + 4] = bfCurrent;
-  ClearBlobCache(Buffer);
-  FResultWasAnOk = true;
-  return grOK;
-}
-
-void TPvDrmDataSet::DoBeforeScroll() {
-  if (FInserting) FIsDatasetEmpty = false;
-  FScrolling = true;
-  TPvDataSet::DoBeforeScroll();
-}
-
-void TPvDrmDataSet::DoAfterScroll() {
-  FScrolling = false;
-  if (FEOF && FBOF && !FInserting) FIsDatasetEmpty = true;
-  if (!FIsDatasetEmpty) FInserting = false;
-  TPvDataSet::DoAfterScroll();
-}
-
-// ---- counts and record numbers ----------------------------------------------------------------
-
-int32_t TPvDrmDataSet::GetRecordCount() {
-  CheckCursor();
-  if (Filtered() || FInRange || CachedUpdates()) return -1;
-  uint32_t n = 0;
-  CheckStatus(RareGetRecordCount(FHandle, &n));
-  return static_cast<int32_t>(n);
-}
-
-int32_t TPvDrmDataSet::GetRecNo() {
-  CheckActive();
-  int32_t r = TPvDataSet::GetRecNo();
-  if (r != -1 || Filtered() || FInRange || CachedUpdates()) return r;
-  UpdateCursorPos();
-  uint32_t p = 0;
-  if (RareFindPercentage(FHandle, &p) != 0) return r;
-  const int32_t count = GetRecordCount();
-  r = RoundHalfEven(static_cast<double>(count) * (static_cast<double>(p) / 10000.0));
-  StoreRecNo(r);
-  if (State() != dsBrowse) return r;
-  TRecordBuffer b = ActiveBuffer();
-  if (b == nullptr) return r;
-  uint8_t B[4];
-  std::memcpy(B, b + BookmarkOfs(), 4);
-  uint8_t C[4] = {};
-  uint32_t length = 0;
-  const uint32_t S = SesHandle();
-  if (RareGetBookmark(S, FHandle, C, 4, &length) != 0 || RareGotoBookmark(S, FHandle, B, 4) != 0) return r;
-  struct Back {
-    uint32_t S, T;
-    const uint8_t* C;
-    ~Back() { RareGotoBookmark(S, T, C, 4); }
-  } back{S, FHandle, C};
-  int32_t s = RareMove(S, FHandle, DRM_MOVE_PREVIOUS);
-  if (IsEndOfData(s)) {
-    r = 1;
-    StoreRecNo(r);
-    return r;
-  }
-  if (s != 0) return r;
-  if (RareGotoBookmark(S, FHandle, B, 4) != 0) return r;
-  s = RareMove(S, FHandle, DRM_MOVE_NEXT);
-  if (IsEndOfData(s)) {
-    r = count;
-    StoreRecNo(r);
-  }
-  return r;
-}
-
-void TPvDrmDataSet::SetRecNo(int32_t Value) {
-  CheckBrowseMode();
-  if (Filtered() || FInRange || CachedUpdates()) return;
-  if (Value == RecNo()) return;
-  const int32_t count = GetRecordCount();
-  // An empty table has no position to go to.
-  if (count <= 0) return;
-  DoBeforeScroll();
-  const int32_t p = RoundHalfEven(static_cast<double>(Value) / static_cast<double>(count) * 10000.0);
-  if (RareGetByPercentage(FHandle, static_cast<uint32_t>(p < 0 ? 0 : p)) == 0) {
-    FFirstRecord = false;
-    FLastRecord = false;
-    Resync(TResyncMode{rmCenter});
-    DoAfterScroll();
-  }
-}
-
 // ---- field data ---------------------------------------------------------------------------------
 
 bool TPvDrmDataSet::GetFieldData(TField* Field, void* Buffer) {
@@ -566,6 +318,14 @@ bool TPvDrmDataSet::GetFieldData(TField* Field, void* Buffer) {
   const int32_t n = Field->FieldNo();
   if (n > 0) {
     bool isNull = true;
+    if (Field->DataType() == ftLargeint && Buffer != nullptr && n <= FColumns->Count() &&
+        FColumns->Items(n - 1)->RealDataSize == sizeof(uint32_t)) {
+      uint32_t narrow = 0;
+      GetColumnValue(this, FColumns.get(), n, FIsFieldConstrainVerifyState, isNull, &narrow, b);
+      const int64_t wide = narrow;
+      std::memcpy(Buffer, &wide, sizeof wide);
+      return !isNull;
+    }
     GetColumnValue(this, FColumns.get(), n, FIsFieldConstrainVerifyState, isNull, Buffer, b);
     return !isNull;
   }
@@ -584,101 +344,10 @@ bool TPvDrmDataSet::GetFieldData(TField* Field, void* Buffer) {
   }
 }
 
-void TPvDrmDataSet::SetFieldData(TField* Field, const void* Buffer) {
-  switch (State()) {
-    case dsEdit:
-    case dsInsert:
-    case dsSetKey:
-    case dsCalcFields:
-    case dsFilter:
-    case dsNewValue:
-    case dsInternalCalc: break;
-    default: PvDatabaseError(this, dbmsg::SNotEditing);
-  }
-  if (Field->FieldNo() > 0) {
-    // Data fields are written by the editing and key layers.
-    if (State() == dsCalcFields) PvDatabaseError(this, dbmsg::SNotEditing);
-    NotSupportedYet("Editing");
-  }
-  if (State() == dsSetKey) NotSupportedYet("Key editing");
-  TRecordBuffer b = nullptr;
-  if (!GetStateBuffer(b)) return;
-  uint8_t* q = b + FRecordSize + Field->Offset();
-  q[0] = Buffer != nullptr ? 1 : 0;
-  if (Buffer != nullptr) std::memcpy(q + 1, Buffer, static_cast<size_t>(Field->DataSize()));
-  if (State() != dsCalcFields && State() != dsFilter && State() != dsNewValue)
-    DataEvent(deFieldChange, reinterpret_cast<intptr_t>(Field));
-}
-
 TFreePtr<TStream> TPvDrmDataSet::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
   (void)Field;
   (void)Mode;
   NotSupportedYet("Blob streams");
-}
-
-void TPvDrmDataSet::PvInternalPost() { NotSupportedYet("Editing"); }
-void TPvDrmDataSet::PvInternalCancel() { NotSupportedYet("Editing"); }
-void TPvDrmDataSet::PvInternalAddRecord(TRecordBuffer Buffer, bool Append) {
-  (void)Buffer;
-  (void)Append;
-  NotSupportedYet("Editing");
-}
-void TPvDrmDataSet::PvInternalInsert() { NotSupportedYet("Editing"); }
-void TPvDrmDataSet::PvInternalEdit() { NotSupportedYet("Editing"); }
-void TPvDrmDataSet::PvInternalDelete() { NotSupportedYet("Editing"); }
-
-// ---- bookmarks -------------------------------------------------------------------------------------
-
-int32_t TPvDrmDataSet::CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) {
-  // An empty bookmark sorts before every other; two empty ones are equal.
-  const bool e1 = Bookmark1.size() < 4, e2 = Bookmark2.size() < 4;
-  if (e1 || e2) return e1 == e2 ? 0 : (e1 ? -1 : 1);
-  uint32_t a = 0, b = 0;
-  std::memcpy(&a, Bookmark1.data(), 4);
-  std::memcpy(&b, Bookmark2.data(), 4);
-  return a < b ? -1 : (a > b ? 1 : 0);
-}
-
-int32_t TPvDrmDataSet::GotoEngineBookmark(const uint8_t* Bookmark, bool Check, bool Strict) {
-  THourGlass hourglass(GetDBSession());
-  const int32_t s = RareGotoBookmark(SesHandle(), FHandle, Bookmark, 4);
-  if (Check && (Strict || s != kRecordGone)) {
-    CheckStatus(s);
-    FFirstRecord = FLastRecord = false;
-  } else if (s == 0) {
-    FFirstRecord = FLastRecord = false;
-  }
-  return s;
-}
-
-bool TPvDrmDataSet::PvBookmarkValid(const uint8_t* Bookmark) {
-  if (FHandle == 0) return false;
-  CursorPosChanged();
-  if (RareGotoBookmark(SesHandle(), FHandle, Bookmark, 4) != 0) return false;
-  FFirstRecord = FLastRecord = false;
-  return true;
-}
-
-void TPvDrmDataSet::PvInternalGotoBookmark(const uint8_t* Bookmark) {
-  if (ComponentState().Contains(csDestroying)) return;
-  const bool rangeInForce = FKeyBuffers.size() == kKeyBufferCount &&
-                            reinterpret_cast<TKeyBuffer*>(FKeyBuffers[kiCurRangeStart])->Modified &&
-                            reinterpret_cast<TKeyBuffer*>(FKeyBuffers[kiCurRangeEnd])->Modified &&
-                            !FProcessingBlob && !FInMasterDetailRelationShip;
-  if (rangeInForce) NotSupportedYet("Ranges");
-  if (GotoEngineBookmark(Bookmark, true, false) == kRecordGone) {
-    // The record is gone and the engine did not move. The resync that
-    // follows reads the record the cursor stands on, which is whatever
-    // record was fetched last; bring it back to the active record so that
-    // the dataset stays where it was instead of jumping to an arbitrary one.
-    TRecordBuffer active = ActiveBuffer();
-    if (active != nullptr && !IsEmpty() && GetBookmarkFlag(active) == bfCurrent &&
-        std::memcmp(active + BookmarkOfs(), Bookmark, 4) != 0 &&
-        RareGotoBookmark(SesHandle(), FHandle, active + BookmarkOfs(), 4) == 0) {
-      FFirstRecord = FLastRecord = false;
-      FCurrentRecord = FActiveRecord;
-    }
-  }
 }
 
 // ---- direct record-manager access ----------------------------------------------------------------

@@ -10,6 +10,7 @@
 // (FFirstRecord); FLastRecord is the same for the last record and "prior".
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ namespace dac {
 
 class TPvDatabase;
 class TPvSession;
+
+// An engine bookmark: the record's 4-byte position in its table.
+inline constexpr uint32_t kEngineBookmarkSize = 4;
 
 // Key indexes: positions in the eight key buffers.
 enum TKeyIndex : uint8_t {
@@ -110,6 +114,7 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
   TGetResult PvInternalPrior(bool Check) override;
   TGetResult PvGetRecord(TRecordBuffer Buffer, TGetMode Direction, bool Check) override;
   void PvInternalPost() override;
+  void PvInternalRefresh() override;
   void PvInternalCancel() override;
   void PvInternalAddRecord(TRecordBuffer Buffer, bool Append) override;
   void PvInternalInsert() override;
@@ -161,6 +166,10 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
   int32_t FilteredStep(TGetMode Direction, bool Check);
   bool Filtering();
   TGetResult MoveResult(int32_t Status, TGetResult NoRecord);
+  // Runs Read with a cursor handle: the open one, or one made for the read.
+  void WithCatalogHandle(const std::function<void()>& Read);
+  // Closes the engine cursor and releases the database; never throws.
+  void ReleaseCursor() noexcept;
   void AllocKeyBuffers();
   void FreeKeyBuffers();
   TRecordBuffer FScratchBuffer = nullptr;

@@ -1,9 +1,11 @@
 #include "tables/pv_table.h"
 
+#include "engine/table_handle.h"
 #include "errors/checks.h"
 #include "errors/error_text.h"
 #include "errors/messages.h"
 #include "errors/trace.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/strings.h"
 #include "sessions/database.h"
 #include "sessions/session.h"
@@ -74,13 +76,12 @@ uint32_t TPvTable::GetHandle(const std::string& IndexName) {
   const int32_t mode = ((FReadOnly || db->ReadOnly()) ? DRM_TBLOPEN_READONLY : DRM_TBLOPEN_NORMAL) +
                        ((FExclusive || db->Exclusive()) ? DRM_TBLOPEN_EXCLUSIVE : DRM_TBLOPEN_NORMAL);
   const uint32_t S = SesHandle();
-  uint32_t T = 0;
+  TEngineTableHandle T(S, 0);
   {
     THourGlass hourglass(GetDBSession());
     try {
       for (;;) {
-        T = 0;
-        const int32_t s = RareOpenTable(S, db->Handle(), FTableName.c_str(), 0, mode, &T);
+        const int32_t s = RareOpenTable(S, db->Handle(), FTableName.c_str(), 0, mode, T.Out());
         if (CheckOpen(s)) break;
       }
     } catch (Exception& e) {
@@ -93,30 +94,22 @@ uint32_t TPvTable::GetHandle(const std::string& IndexName) {
       throw;
     }
   }
-  try {
-    const uint8_t secured = db->IsSecured() ? 1 : 0;
-    CheckStatus(RareSetTableOption(T, DRM_TBLOPT_SECURED, &secured));
-    CheckStatus(RareSetTableOption(T, DRM_TBLOPT_OWNER, FTableOwner.c_str()));
-    if (!IndexName.empty()) CheckStatus(RareSetTableIndex(S, T, IndexName.c_str()));
-  } catch (...) {
-    RareCloseTable(S, T);
-    throw;
-  }
-  return T;
+  const uint8_t secured = db->IsSecured() ? 1 : 0;
+  CheckStatus(RareSetTableOption(T.Get(), DRM_TBLOPT_SECURED, &secured));
+  CheckStatus(RareSetTableOption(T.Get(), DRM_TBLOPT_OWNER, FTableOwner.c_str()));
+  if (!IndexName.empty()) CheckStatus(RareSetTableIndex(S, T.Get(), IndexName.c_str()));
+  return T.Release();
 }
 
 void TPvTable::CreateHandle() {
   if (FTableName.empty()) PvDatabaseError(this, SMissingTableName);
   FIndexDefs->SetUpdated(false);
   FHandle = GetHandle(std::string());
-  try {
-    const std::string name = ResolveIndexName(FIndexName, FIndexFieldNames, FFieldsIndex);
-    if (!name.empty()) CheckStatus(RareSetTableIndex(SesHandle(), FHandle, name.c_str()));
-  } catch (...) {
-    // A handle whose index cannot be chosen is of no use to anyone.
-    DestroyHandle();
-    throw;
-  }
+  // A handle whose index cannot be chosen is of no use to anyone.
+  Finally discard([this] { DestroyHandle(); });
+  const std::string name = ResolveIndexName(FIndexName, FIndexFieldNames, FFieldsIndex);
+  if (!name.empty()) CheckStatus(RareSetTableIndex(SesHandle(), FHandle, name.c_str()));
+  discard.Dismiss();
 }
 
 // ---- index selection ---------------------------------------------------------------------
@@ -150,16 +143,7 @@ void TPvTable::AfterCursorOpen() {
 // ---- index definitions ------------------------------------------------------------------
 
 void TPvTable::ReadIndexDefs() {
-  SetDBFlag(dbfIndexList, true);
-  struct ClearFlag {
-    TPvTable* t;
-    ~ClearFlag() {
-      try {
-        t->SetDBFlag(dbfIndexList, false);
-      } catch (...) {
-      }
-    }
-  } clear{this};
+  TDBFlagScope indexList(this, dbfIndexList);
   FIndexDefs->Clear();
   auto build = [this](TDRMIndexInfoCollection* catalog) {
     const int32_t n = catalog->IndexCount();
@@ -188,30 +172,20 @@ void TPvTable::ReadIndexDefs() {
   }
   THourGlass hourglass(GetDBSession());
   const uint32_t S = SesHandle();
-  const uint32_t T = GetHandle(std::string());
-  struct CloseTable {
-    uint32_t S, T;
-    ~CloseTable() { RareCloseTable(S, T); }
-  } close{S, T};
+  const TEngineTableHandle T(S, GetHandle(std::string()));
   TDRMIndexInfoCollection catalog(this);
-  catalog.SetIndexInfo(static_cast<int32_t>(S), T);
+  catalog.SetIndexInfo(static_cast<int32_t>(S), T.Get());
   build(&catalog);
 }
 
 void TPvTable::GetIndexNames(TStrings* List) {
   FIndexDefs->Update();
-  List->BeginUpdate();
-  try {
-    List->Clear();
-    for (int32_t i = 0; i < FIndexDefs->Count(); ++i) {
-      const std::string& name = FIndexDefs->Items(i)->Name();
-      if (!name.empty()) List->Add(name);
-    }
-  } catch (...) {
-    List->EndUpdate();
-    throw;
+  TUpdateScope update(List);
+  List->Clear();
+  for (int32_t i = 0; i < FIndexDefs->Count(); ++i) {
+    const std::string& name = FIndexDefs->Items(i)->Name();
+    if (!name.empty()) List->Add(name);
   }
-  List->EndUpdate();
 }
 
 void TPvTable::DataEvent(TDataEvent Event, intptr_t Info) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/rtl/scope_guard.h"
+
 namespace dac {
 
 class TObject {
@@ -51,9 +53,11 @@ void FreeAndNil(T*& p) {
 }
 
 // Deleter that ends an object through Free(), so that a std::unique_ptr can
-// hold an unowned component or any TObject with a two-phase lifetime.
+// hold an unowned component or any TObject with a two-phase lifetime. It
+// runs inside destructors, so a failure of Free() is reported through the
+// clean-up failure handler instead of ending the process.
 struct TFreeDeleter {
-  void operator()(TObject* p) const { FreeObject(p); }
+  void operator()(TObject* p) const noexcept { CleanupStep([p] { FreeObject(p); }); }
 };
 template <class T>
 using TFreePtr = std::unique_ptr<T, TFreeDeleter>;

@@ -55,6 +55,26 @@ class [[nodiscard]] Finally {
   bool FArmed = true;
 };
 
+// Brackets BeginUpdate/EndUpdate on anything that has them (string lists,
+// collections, definitions): the bracket closes however the scope ends.
+template <class T>
+class [[nodiscard]] TUpdateScope {
+ public:
+  explicit TUpdateScope(T* Target) : FTarget(Target) { FTarget->BeginUpdate(); }
+  ~TUpdateScope() noexcept {
+    try {
+      FTarget->EndUpdate();
+    } catch (...) {
+      ReportCleanupFailure();
+    }
+  }
+  TUpdateScope(const TUpdateScope&) = delete;
+  TUpdateScope& operator=(const TUpdateScope&) = delete;
+
+ private:
+  T* FTarget;
+};
+
 // Runs every step in order even when earlier ones raise, then raises the
 // first failure. For shutdown sequences whose steps are independent.
 template <class... Steps>

@@ -7,6 +7,7 @@
 #include "errors/pv_errors.h"
 #include "platform/engine/engine_fixture.h"
 #include "platform/rtl/component.h"
+#include "support/message_of.h"
 
 using namespace dac;
 using enginetest::Col;
@@ -14,7 +15,7 @@ using ::testing::HasSubstr;
 
 namespace {
 
-class CatalogTest : public enginetest::EngineTest {
+class TDRMCatalogCollections : public enginetest::EngineTest {
  protected:
   TFreePtr<TComponent> owner;
   void SetUp() override {
@@ -29,19 +30,11 @@ class CatalogTest : public enginetest::EngineTest {
   int32_t Ses() const { return static_cast<int32_t>(S); }
 };
 
-template <class E, class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no exception>";
-}
+using testsupport::MessageOf;
 
 }  // namespace
 
-TEST_F(CatalogTest, ColumnLayoutSizesAndRecordSize) {
+TEST_F(TDRMCatalogCollections, ColumnLayoutSizesAndRecordSize) {
   CreateTable("Mixed", {
                            {"Flag", DRM_COLTYP(RM_TYPE_LOGICAL, DRM_TYPE_BOOLEAN), 1},
                            {"Small", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT16), 2},
@@ -97,7 +90,7 @@ TEST_F(CatalogTest, ColumnLayoutSizesAndRecordSize) {
   RareCloseTable(S, t);
 }
 
-TEST_F(CatalogTest, EmptyCatalogAndDuplicateNames) {
+TEST_F(TDRMCatalogCollections, EmptyCatalogAndDuplicateNames) {
   CreateTable("Bare", {});
   uint32_t t = Open("Bare");
   TDRMColumnInfoCollection cols(owner.get());
@@ -115,7 +108,7 @@ TEST_F(CatalogTest, EmptyCatalogAndDuplicateNames) {
   RareCloseTable(S, t);
 }
 
-TEST_F(CatalogTest, IndexSegmentsAndDistinctNames) {
+TEST_F(TDRMCatalogCollections, IndexSegmentsAndDistinctNames) {
   auto ids = CreateTable("People", {{"Last", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_TEXT), 20},
                                     {"First", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_TEXT), 20},
                                     {"Id", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4}});
@@ -154,7 +147,7 @@ TEST_F(CatalogTest, IndexSegmentsAndDistinctNames) {
   RareCloseTable(S, t);
 }
 
-TEST_F(CatalogTest, TablesProceduresAndEngineFailures) {
+TEST_F(TDRMCatalogCollections, TablesProceduresAndEngineFailures) {
   CreateTable("B", {{"Id", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4}});
   CreateTable("A", {{"Id", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4}});
   TDRMTableCollection tables(owner.get());

@@ -174,7 +174,7 @@ TEST_F(DrmMiscTest, OneByteIntegersAreSignExtendedUnlessUnsigned) {
     ASSERT_EQ(Insert({{"I8", B(signedValues[i])}, {"U8", B(unsignedValues[i])}, {"B", B(uint8_t(i == 0))}}), 0);
   auto rows = ReadAll();
   ASSERT_EQ(rows.size(), 4u);
-  for (int i = 0; i < 4; ++i) {
+  for (size_t i = 0; i < 4; ++i) {
     EXPECT_TRUE(Present(rows[i], "I8"));
     EXPECT_EQ(Slot<int16_t>(rows[i], "I8"), signedValues[i]) << i;
     EXPECT_EQ(Slot<int16_t>(rows[i], "U8"), unsignedValues[i]) << i;

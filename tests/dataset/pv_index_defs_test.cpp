@@ -34,7 +34,7 @@ class TIndexedDataSet : public TMemoryDataSet {
   }
 };
 
-class PvIndexDefsTest : public ::testing::Test {
+class TPvIndexDefsTest : public ::testing::Test {
  protected:
   TFreePtr<TIndexedDataSet> ds = CreateUnowned<TIndexedDataSet>();
   TPvIndexDefs defs{ds.get()};
@@ -49,7 +49,7 @@ class PvIndexDefsTest : public ::testing::Test {
   }
 };
 
-TEST_F(PvIndexDefsTest, ExactMatchFirstThenLeadingFields) {
+TEST_F(TPvIndexDefsTest, ExactMatchFirstThenLeadingFields) {
   ds->Definitions = {
       {"ByNamesake", "Namesake", {}},
       {"ByExpr", "Name", {ixExpression}},
@@ -77,7 +77,7 @@ TEST_F(PvIndexDefsTest, ExactMatchFirstThenLeadingFields) {
   EXPECT_EQ(ds->Rebuilds, 2);
 }
 
-TEST_F(PvIndexDefsTest, CaseInsensitiveLookupSkipsCaseSensitiveIndexes) {
+TEST_F(TPvIndexDefsTest, CaseInsensitiveLookupSkipsCaseSensitiveIndexes) {
   ds->Definitions = {
       {"Exact", "Name;City", {ixUnique}},
       {"CiLonger", "Name;City;Zip", {ixCaseInsensitive}},
@@ -88,7 +88,7 @@ TEST_F(PvIndexDefsTest, CaseInsensitiveLookupSkipsCaseSensitiveIndexes) {
   EXPECT_EQ(Found("Zip", true), "<none>");
 }
 
-TEST_F(PvIndexDefsTest, FindIndexForFieldsRaisesNamingTheDataSet) {
+TEST_F(TPvIndexDefsTest, FindIndexForFieldsRaisesNamingTheDataSet) {
   ds->Definitions = {{"ByName", "Name", {}}};
   EXPECT_EQ(defs.FindIndexForFields("name")->Name(), "ByName");
   try {

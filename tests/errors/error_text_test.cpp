@@ -7,6 +7,7 @@
 #include <set>
 
 #include "fakes.h"
+#include "platform/desktop/application.h"
 
 namespace dac::test {
 namespace {
@@ -21,6 +22,10 @@ TEST(ErrorSeparator, OnlyForTextsOfTwoOrMoreNotEndingInAFullStop) {
   EXPECT_EQ(ErrorSeparator(". "), "");
   EXPECT_EQ(ErrorSeparator("Record locked."), "");
   EXPECT_EQ(ErrorSeparator("Record locked. "), "");
+  // Characters count, not bytes: one non-ASCII letter is one character.
+  EXPECT_EQ(ErrorSeparator("\xC3\xA9"), "");
+  EXPECT_EQ(ErrorSeparator("\xE2\x82\xAC"), "");
+  EXPECT_EQ(ErrorSeparator("\xC3\xA9t\xC3\xA9"), ". ");
 }
 
 TEST(DrmNativeError, MapsTheEngineRanges) {
@@ -74,14 +79,16 @@ TEST(StatusTables, HoldTheirEntriesExactly) {
 class DescribeTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    FSavedRoot = ApplicationRoot();
     FForm = Make<TFakeForm>(nullptr, "Form1");
     FTable = Make<TFakeTable>(FForm, "Table1");
     FTable->FTableName = "Company";
   }
   void TearDown() override {
-    SetApplicationRoot(nullptr);
+    SetApplicationRoot(FSavedRoot);
     FForm->Free();
   }
+  TComponent* FSavedRoot = nullptr;
   TFakeForm* FForm = nullptr;
   TFakeTable* FTable = nullptr;
 };
@@ -150,6 +157,21 @@ TEST_F(DescribeTest, TemporaryDatabaseIsDescribedByTheDatasetUsingIt) {
   EXPECT_EQ(DescribeDrmError(-4994, db), "Cannot name the component");
   app->Free();
   db->Free();
+}
+
+TEST_F(DescribeTest, TheApplicationIsTheRootOfTheSearch) {
+  // No one calls SetApplicationRoot: the application object is the root.
+  ASSERT_EQ(ApplicationRoot(), Application());
+  auto* form = Make<TFakeForm>(Application(), "MainForm");
+  auto* table = Make<TFakeTable>(form, "Orders1");
+  table->FDatabaseName = "DBX";
+  table->FTableName = "Orders";
+  auto* db = Create<TFakeDatabase>(nullptr);
+  db->SetName("DBX");
+  db->FTemporary = true;
+  EXPECT_EQ(DescribeDrmError(-5202, db), "Record locked. Table name is Orders. Component is Orders1, owned by MainForm");
+  db->Free();
+  form->Free();
 }
 
 uint32_t GAskedSession = 0;

@@ -1,30 +1,23 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "catalog/table_collection.h"
 #include "errors/pv_errors.h"
 #include "errors/trace.h"
-
-#include <fstream>
-#include <iterator>
 #include "platform/rtl/strings.h"
-#include "session_fixture.h"
 #include "sessions/match_pattern.h"
+#include "support/message_of.h"
+#include "support/session_fixture.h"
 
 using namespace dac;
 using ::testing::HasSubstr;
-using sessiontest::SessionTest;
+using testsupport::MessageOf;
 
 namespace {
-template <class E, class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no exception>";
-}
+class TPvDatabaseTest : public sessiontest::SessionTest {};
 
 // Rows of a table as the engine sees them through another session.
 int CountRows(const std::string& dir, const std::string& table) {
@@ -45,7 +38,7 @@ void InsertRow(uint32_t S, uint32_t T, uint32_t idCol, int32_t id) {
 }
 }  // namespace
 
-TEST_F(SessionTest, OpenDatabaseByNameMakesCountedTemporaryDatabase) {
+TEST_F(TPvDatabaseTest, OpenDatabaseByNameMakesCountedTemporaryDatabase) {
   const std::string dir = DbDir("data1");
   TPvSession* s = DefaultPvSession();
   std::vector<TDatabaseEvent> events;
@@ -85,7 +78,7 @@ TEST_F(SessionTest, OpenDatabaseByNameMakesCountedTemporaryDatabase) {
   EXPECT_EQ(s->DatabaseCount(), 0);
 }
 
-TEST_F(SessionTest, SessionEndAndDestructionReleaseTemporaryDatabases) {
+TEST_F(TPvDatabaseTest, SessionEndAndDestructionReleaseTemporaryDatabases) {
   const std::string dir1 = DbDir("d1"), dir2 = DbDir("d2");
   TPvAbsSession* s = Sessions()->OpenSession("Work");
   TPvAbsDatabase* db1 = s->OpenDatabase(dir1);
@@ -134,7 +127,7 @@ TEST_F(SessionTest, SessionEndAndDestructionReleaseTemporaryDatabases) {
   FinalizeSessions();
 }
 
-TEST_F(SessionTest, SecuredDatabasePromptsOnceAndRetries) {
+TEST_F(TPvDatabaseTest, SecuredDatabasePromptsOnceAndRetries) {
   const std::string dir = DbDir("secure");
   {
     uint32_t S = 0, D = 0;
@@ -194,7 +187,7 @@ TEST_F(SessionTest, SecuredDatabasePromptsOnceAndRetries) {
   db->Free();
 }
 
-TEST_F(SessionTest, TransactionsCommitAndRollBackRealData) {
+TEST_F(TPvDatabaseTest, TransactionsCommitAndRollBackRealData) {
   const std::string dir = DbDir("txn");
   auto* db = Create<TPvDatabase>(nullptr);
   db->SetName("Database1");
@@ -254,7 +247,7 @@ TEST_F(SessionTest, TransactionsCommitAndRollBackRealData) {
   db->Free();
 }
 
-TEST_F(SessionTest, DatabasePropertyRulesAndHandles) {
+TEST_F(TPvDatabaseTest, DatabasePropertyRulesAndHandles) {
   const std::string dir = DbDir("props");
   auto* db = Create<TPvDatabase>(nullptr);
   db->SetName("Db");
@@ -266,6 +259,11 @@ TEST_F(SessionTest, DatabasePropertyRulesAndHandles) {
             "Cannot perform this operation on an open database. Component is Db");
   EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { db->Params()->Add("X=1"); }),
             "Cannot perform this operation on an open database. Component is Db");
+  // The refused line is not kept for the next connect.
+  EXPECT_EQ(db->Params()->IndexOf("X=1"), -1);
+  EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { db->Params()->SetValues("USER NAME", "eve"); }),
+            "Cannot perform this operation on an open database. Component is Db");
+  EXPECT_EQ(db->Params()->Values("USER NAME"), "");
   EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { db->SetDirectory("x"); }),
             "Assignment to 'Directory' property is not supported. Component is Db");
 
@@ -314,7 +312,7 @@ TEST_F(SessionTest, DatabasePropertyRulesAndHandles) {
   db->Free();
 }
 
-TEST_F(SessionTest, TableNamesByPattern) {
+TEST_F(TPvDatabaseTest, TableNamesByPattern) {
   const std::string dir = DbDir("names");
   {
     uint32_t S = 0, D = 0, id = 0, name = 0;
@@ -382,7 +380,7 @@ TEST(MatchPatternTest, ConsequencesOfTheNonBacktrackingMatch) {
   EXPECT_FALSE(MatchPattern("*o?x*", "Company"));
 }
 
-TEST_F(SessionTest, EndingTheSessionSurvivesADatabaseThatFailsToClose) {
+TEST_F(TPvDatabaseTest, EndingTheSessionSurvivesADatabaseThatFailsToClose) {
   TPvAbsSession* s = Sessions()->OpenSession("Fragile");
   s->OpenDatabase(DbDir("t1"));
   auto* placed = Create<TPvDatabase>(nullptr);
@@ -402,7 +400,7 @@ TEST_F(SessionTest, EndingTheSessionSurvivesADatabaseThatFailsToClose) {
   placed->Free();
 }
 
-TEST_F(SessionTest, ExclusiveOpenAndKeepConnection) {
+TEST_F(TPvDatabaseTest, ExclusiveOpenAndKeepConnection) {
   const std::string dir = DbDir("excl");
   auto* db = Create<TPvDatabase>(nullptr);
   db->SetDatabaseName(dir);
@@ -424,7 +422,7 @@ TEST_F(SessionTest, ExclusiveOpenAndKeepConnection) {
   db->Free();
 }
 
-TEST_F(SessionTest, StoredStateIsAppliedAfterLoading) {
+TEST_F(TPvDatabaseTest, StoredStateIsAppliedAfterLoading) {
   TFreePtr<TComponent> form = CreateUnowned<TComponent>();
   auto* s = Create<TPvSession>(form.get());
   s->SetName("Stored");
@@ -444,7 +442,7 @@ TEST_F(SessionTest, StoredStateIsAppliedAfterLoading) {
   EXPECT_EQ(db->Session(), s);
 }
 
-TEST_F(SessionTest, LookupsWriteTraceEntries) {
+TEST_F(TPvDatabaseTest, LookupsWriteTraceEntries) {
   const std::string path = root + "/trace.txt";
   TraceOpenFile(path);
   Trace1590Open = true;

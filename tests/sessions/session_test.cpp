@@ -5,25 +5,18 @@
 #include "platform/desktop/computer_name.h"
 #include "platform/rtl/strings.h"
 #include "sessions/database.h"
-#include "session_fixture.h"
+#include "support/message_of.h"
+#include "support/session_fixture.h"
 
 using namespace dac;
 using ::testing::HasSubstr;
-using sessiontest::SessionTest;
+using testsupport::MessageOf;
 
 namespace {
-template <class E, class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no exception>";
-}
+class TPvSessionTest : public sessiontest::SessionTest {};
 }  // namespace
 
-TEST_F(SessionTest, DefaultSessionExistsAndNamesResolve) {
+TEST_F(TPvSessionTest, DefaultSessionExistsAndNamesResolve) {
   TPvSession* def = DefaultPvSession();
   ASSERT_NE(def, nullptr);
   EXPECT_EQ(def->SessionName(), "PvDefault");
@@ -41,7 +34,7 @@ TEST_F(SessionTest, DefaultSessionExistsAndNamesResolve) {
   EXPECT_EQ(DefaultPvSession()->SessionName(), "PvDefault");
 }
 
-TEST_F(SessionTest, SessionBeginsAndEndsItsEngineSession) {
+TEST_F(TPvSessionTest, SessionBeginsAndEndsItsEngineSession) {
   TPvSession* s = DefaultPvSession();
   s->Open();
   EXPECT_TRUE(s->Active());
@@ -67,7 +60,7 @@ TEST_F(SessionTest, SessionBeginsAndEndsItsEngineSession) {
   EXPECT_EQ(startups, 1);
 }
 
-TEST_F(SessionTest, SessionNameRules) {
+TEST_F(TPvSessionTest, SessionNameRules) {
   TPvAbsSession* a = Sessions()->CreateSession();
   a->SetName("SessA");
   // Without a name a session cannot start.
@@ -84,7 +77,7 @@ TEST_F(SessionTest, SessionNameRules) {
   EXPECT_EQ(Sessions()->FindSession("Alpha"), nullptr);
 }
 
-TEST_F(SessionTest, AutomaticSessionNamesTakeAndFreeNumbers) {
+TEST_F(TPvSessionTest, AutomaticSessionNamesTakeAndFreeNumbers) {
   TFreePtr<TComponent> form1 = CreateUnowned<TComponent>();
   TFreePtr<TComponent> form2 = CreateUnowned<TComponent>();
   TFreePtr<TComponent> form3 = CreateUnowned<TComponent>();
@@ -125,7 +118,7 @@ TEST_F(SessionTest, AutomaticSessionNamesTakeAndFreeNumbers) {
   EXPECT_EQ(db->SessionName(), "Session3_1");
 }
 
-TEST_F(SessionTest, HourGlassNestsAndRestoresOnce) {
+TEST_F(TPvSessionTest, HourGlassNestsAndRestoresOnce) {
   TPvSession* s = DefaultPvSession();
   Screen().SetCursor(crArrow);
   EXPECT_EQ(s->SetSQLHourGlassOnScreen(), crArrow);
@@ -154,7 +147,7 @@ TEST_F(SessionTest, HourGlassNestsAndRestoresOnce) {
   EXPECT_EQ(Screen().Cursor(), crDefault);
 }
 
-TEST_F(SessionTest, PasswordsAndGetPassword) {
+TEST_F(TPvSessionTest, PasswordsAndGetPassword) {
   TPvSession* s = DefaultPvSession();
   s->AddPassword("Secret");
   s->AddPassword("SECRET");
@@ -180,7 +173,7 @@ TEST_F(SessionTest, PasswordsAndGetPassword) {
   EXPECT_EQ(HeadlessDialogs().PasswordRequests(), 2);
 }
 
-TEST_F(SessionTest, LocalSystemAndDirectories) {
+TEST_F(TPvSessionTest, LocalSystemAndDirectories) {
   TPvSession* s = DefaultPvSession();
   EXPECT_TRUE(s->LocalSystem());
   s->SetServerName(ComputerName());
@@ -196,7 +189,7 @@ TEST_F(SessionTest, LocalSystemAndDirectories) {
   EXPECT_FALSE(s->Active());
 }
 
-TEST_F(SessionTest, NotYetBuiltSlotsRaise) {
+TEST_F(TPvSessionTest, NotYetBuiltSlotsRaise) {
   TPvSession* s = DefaultPvSession();
   TStringList list;
   EXPECT_THAT(MessageOf<EPvDatabaseError>([&] { s->GetAliasNames(&list); }), HasSubstr("is not supported yet"));

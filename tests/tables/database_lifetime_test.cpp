@@ -11,7 +11,7 @@
 #include "sessions/database.h"
 #include "sessions/session.h"
 #include "sessions/session_list.h"
-#include "table_test_support.h"
+#include "support/table_fixture.h"
 
 namespace {
 

@@ -11,7 +11,8 @@
 #include "sessions/database.h"
 #include "sessions/session.h"
 #include "sessions/session_list.h"
-#include "table_test_support.h"
+#include "support/message_of.h"
+#include "support/table_fixture.h"
 
 namespace {
 
@@ -20,17 +21,9 @@ using tabletest::B;
 using tabletest::Row;
 using tabletest::Z;
 
-template <class E, class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no exception>";
-}
+using testsupport::MessageOf;
 
-class TableOpenTest : public tabletest::TableTest {
+class TPvTableOpen : public tabletest::TableTest {
  protected:
   // Name (text) and Code (int) with indexes ByCode (unique) and ByName.
   void CreateIndexed() {
@@ -52,7 +45,7 @@ class TableOpenTest : public tabletest::TableTest {
   }
 };
 
-TEST_F(TableOpenTest, MissingOrUnknownTableName) {
+TEST_F(TPvTableOpen, MissingOrUnknownTableName) {
   auto t = Table("");
   EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { t->Open(); }).find("Missing TableName property"), 0u);
   EXPECT_FALSE(t->Active());
@@ -63,7 +56,7 @@ TEST_F(TableOpenTest, MissingOrUnknownTableName) {
   EXPECT_EQ(t->Handle(), 0u);
 }
 
-TEST_F(TableOpenTest, TheOpenTableHoldsItsDatabase) {
+TEST_F(TPvTableOpen, TheOpenTableHoldsItsDatabase) {
   NumberTable("Nums", {1, 2});
   auto t = Table("Nums");
   EXPECT_EQ(DefaultPvSession()->DoFindDatabase(dir, nullptr), nullptr);
@@ -95,7 +88,7 @@ TEST_F(TableOpenTest, TheOpenTableHoldsItsDatabase) {
   EXPECT_EQ(db->RefCount(), 0);
 }
 
-TEST_F(TableOpenTest, ReadOnlyAndExclusiveOpenModes) {
+TEST_F(TPvTableOpen, ReadOnlyAndExclusiveOpenModes) {
   NumberTable("Nums", {1});
   auto ro = Table("Nums");
   ro->SetReadOnly(true);
@@ -117,7 +110,7 @@ TEST_F(TableOpenTest, ReadOnlyAndExclusiveOpenModes) {
   EXPECT_TRUE(other->Active());
 }
 
-TEST_F(TableOpenTest, ReadOnlyDatabaseMakesTheTableReadOnly) {
+TEST_F(TPvTableOpen, ReadOnlyDatabaseMakesTheTableReadOnly) {
   NumberTable("Nums", {1});
   auto db = CreateUnowned<TPvDatabase>();
   db->SetDatabaseName(dir);
@@ -133,7 +126,7 @@ TEST_F(TableOpenTest, ReadOnlyDatabaseMakesTheTableReadOnly) {
   t->Close();
 }
 
-TEST_F(TableOpenTest, OwnerNameIsCheckedAfterOpen) {
+TEST_F(TPvTableOpen, OwnerNameIsCheckedAfterOpen) {
   NumberTable("Secret", {7});
   uint32_t h = 0;
   ASSERT_EQ(RareOpenTable(RS, RD, "Secret", 0, 0, &h), 0);
@@ -156,7 +149,7 @@ TEST_F(TableOpenTest, OwnerNameIsCheckedAfterOpen) {
   EXPECT_EQ(t->FieldByName("N")->AsInteger(), 7);
 }
 
-TEST_F(TableOpenTest, SecurityStatusAsksForAPasswordAndRetries) {
+TEST_F(TPvTableOpen, SecurityStatusAsksForAPasswordAndRetries) {
   NumberTable("Nums", {1});
   auto t = Table("Nums");
   int asked = 0;
@@ -177,7 +170,7 @@ TEST_F(TableOpenTest, SecurityStatusAsksForAPasswordAndRetries) {
   DefaultPvSession()->OnPassword = nullptr;
 }
 
-TEST_F(TableOpenTest, IndexDefinitionsFromTheCatalog) {
+TEST_F(TPvTableOpen, IndexDefinitionsFromTheCatalog) {
   CreateIndexed();
   auto t = Table("People");
   TStringList names;
@@ -202,7 +195,7 @@ TEST_F(TableOpenTest, IndexDefinitionsFromTheCatalog) {
   ASSERT_EQ(RareCloseTable(RS, h), 0);
 }
 
-TEST_F(TableOpenTest, OpeningActivatesTheChosenIndex) {
+TEST_F(TPvTableOpen, OpeningActivatesTheChosenIndex) {
   CreateIndexed();
   {
     auto t = Table("People");  // DefaultIndex: the first index, ByCode
@@ -243,7 +236,7 @@ TEST_F(TableOpenTest, OpeningActivatesTheChosenIndex) {
   }
 }
 
-TEST_F(TableOpenTest, InvalidPrecisionFailsTheOpen) {
+TEST_F(TPvTableOpen, InvalidPrecisionFailsTheOpen) {
   Create("Dec", {{"D", DRM_COLTYP(RM_TYPE_NUMERIC, DRM_TYPE_DECIMAL), 10, 10, 2}});
   auto t = Table("Dec");
   t->Open();
@@ -256,7 +249,7 @@ TEST_F(TableOpenTest, InvalidPrecisionFailsTheOpen) {
   EXPECT_NE(m.find("Invalid precision"), std::string::npos) << m;
 }
 
-TEST_F(TableOpenTest, LaterLayersAreNotSilentlyMissing) {
+TEST_F(TPvTableOpen, LaterLayersAreNotSilentlyMissing) {
   NumberTable("Nums", {1, 2});
   auto t = Table("Nums");
   EXPECT_THROW(t->SetCachedUpdates(true), EPvDatabaseError);

@@ -8,7 +8,7 @@
 #include "errors/pv_errors.h"
 #include "platform/db/numeric_fields.h"
 #include "platform/rtl/datetime.h"
-#include "table_test_support.h"
+#include "support/table_fixture.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ using tabletest::TimeStampForm;
 using tabletest::Words;
 using tabletest::Z;
 
-class TableReadTest : public tabletest::TableTest {
+class TPvTableRead : public tabletest::TableTest {
  protected:
   // Columns of (almost) every type; I32 identifies the row.
   void CreateAllTypes() {
@@ -98,7 +98,7 @@ class TableReadTest : public tabletest::TableTest {
   }
 };
 
-TEST_F(TableReadTest, FieldDefinitionsFollowTheColumnCatalog) {
+TEST_F(TPvTableRead, FieldDefinitionsFollowTheColumnCatalog) {
   CreateAllTypes();
   auto t = Table("AllTypes");
   t->Open();
@@ -132,7 +132,7 @@ TEST_F(TableReadTest, FieldDefinitionsFollowTheColumnCatalog) {
   EXPECT_TRUE(t->CanModify());
 }
 
-TEST_F(TableReadTest, WalksForwardAndBackReadingEveryValue) {
+TEST_F(TPvTableRead, WalksForwardAndBackReadingEveryValue) {
   CreateAllTypes();
   auto t = Table("AllTypes");
   t->Open();
@@ -166,7 +166,7 @@ TEST_F(TableReadTest, WalksForwardAndBackReadingEveryValue) {
   EXPECT_EQ(t->Handle(), 0u);
 }
 
-TEST_F(TableReadTest, LongWalkMatchesEngineOrderBothWays) {
+TEST_F(TPvTableRead, LongWalkMatchesEngineOrderBothWays) {
   std::vector<int32_t> values;
   for (int32_t i = 0; i < 57; ++i) values.push_back((i * 37) % 101);
   NumberTable("Many", values);
@@ -181,7 +181,7 @@ TEST_F(TableReadTest, LongWalkMatchesEngineOrderBothWays) {
   EXPECT_EQ(t->FieldByName("N")->AsInteger(), values.back());
 }
 
-TEST_F(TableReadTest, EmptyTable) {
+TEST_F(TPvTableRead, EmptyTable) {
   NumberTable("Empty", {});
   auto t = Table("Empty");
   t->Open();
@@ -201,7 +201,7 @@ TEST_F(TableReadTest, EmptyTable) {
   EXPECT_TRUE(t->IsEmpty());
 }
 
-TEST_F(TableReadTest, OneRecordTable) {
+TEST_F(TPvTableRead, OneRecordTable) {
   NumberTable("One", {42});
   auto t = Table("One");
   t->Open();
@@ -219,7 +219,7 @@ TEST_F(TableReadTest, OneRecordTable) {
   EXPECT_TRUE(t->GetCurrentRecord(t->TempBuffer()));
 }
 
-TEST_F(TableReadTest, BookmarksReturnToTheirRecord) {
+TEST_F(TPvTableRead, BookmarksReturnToTheirRecord) {
   NumberTable("Marks", {10, 20, 30, 40, 50});
   auto t = Table("Marks");
   t->Open();
@@ -249,7 +249,7 @@ TEST_F(TableReadTest, BookmarksReturnToTheirRecord) {
   EXPECT_EQ(t->CompareBookmarks(TBookmark{}, TBookmark{0x01, 0, 0, 0}), -1);
 }
 
-TEST_F(TableReadTest, RecordNumbersAtBothEndsAndSettingThem) {
+TEST_F(TPvTableRead, RecordNumbersAtBothEndsAndSettingThem) {
   std::vector<int32_t> values;
   for (int32_t i = 1; i <= 30; ++i) values.push_back(i);
   NumberTable("Nums", values);
@@ -271,7 +271,7 @@ TEST_F(TableReadTest, RecordNumbersAtBothEndsAndSettingThem) {
   EXPECT_EQ(t->FieldByName("N")->AsInteger(), middle + 1);
 }
 
-TEST_F(TableReadTest, ColumnsDifferingOnlyInCaseGetSuffixes) {
+TEST_F(TPvTableRead, ColumnsDifferingOnlyInCaseGetSuffixes) {
   auto ids = Create("Cases", {
                                  {"Id", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
                                  {"ID", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
@@ -289,7 +289,7 @@ TEST_F(TableReadTest, ColumnsDifferingOnlyInCaseGetSuffixes) {
   EXPECT_EQ(t->FieldByName("iD_2")->AsInteger(), 3);
 }
 
-TEST_F(TableReadTest, ThirdClashingNameCountsOn) {
+TEST_F(TPvTableRead, ThirdClashingNameCountsOn) {
   Create("Clash", {
                       {"a", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
                       {"A", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
@@ -309,9 +309,9 @@ namespace {
 
 using namespace dac;
 
-class TableCalcTest : public tabletest::TableTest {};
+class TPvTableCalcFields : public tabletest::TableTest {};
 
-TEST_F(TableCalcTest, CalculatedFieldsLiveBehindTheRecordData) {
+TEST_F(TPvTableCalcFields, CalculatedFieldsLiveBehindTheRecordData) {
   NumberTable("Nums", {4, 5});
   auto t = Table("Nums");
   t->FieldDefs()->Update();

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "catalog/drm_misc.h"
-#include "sessions/session_fixture.h"
+#include "support/session_fixture.h"
 #include "tables/pv_table.h"
 
 namespace tabletest {
