@@ -1,0 +1,44 @@
+// The subcommands of dac, the component layer's command-line tool. Each
+// takes its options and the output streams and returns the exit status:
+// 0 done, 1 failed (the exception's message on the error stream), 3 not
+// found. Tables are reached only through sessions, databases and TPvTable.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace dactool {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNotFound = 3;
+
+// What every table command names.
+struct TableOptions {
+  std::string Location;  // a path, a Windows-style path or a named database
+  std::string Table;
+  std::string Index;     // empty: the table's default order
+  std::string Fields;    // comma-separated; empty: every field
+};
+
+struct BrowseOptions : TableOptions {
+  std::string Filter;
+  bool Filtered = false;
+  std::string FilterOptions;  // comma-separated: ci, nopartial
+  std::optional<uint64_t> Limit;
+};
+
+struct LocateOptions : TableOptions {
+  std::string Keys;    // "F1;F2"
+  std::string Values;  // "v1;v2"
+  bool CaseInsensitive = false;
+  bool Partial = false;
+};
+
+int Browse(const BrowseOptions& Options, std::ostream& Out, std::ostream& Err);
+int Locate(const LocateOptions& Options, std::ostream& Out, std::ostream& Err);
+
+}  // namespace dactool
