@@ -41,6 +41,7 @@
 
 #include <cstdint>
 
+#include "engine/drm_values.h"
 #include "platform/db/db_types.h"
 #include "platform/rtl/currency.h"
 
@@ -55,10 +56,7 @@ class TDRMColumnInfoCollection;
 // integer's words in use, Words[3..6] the integer, lowest word first, as a
 // two's-complement number of n words; Words[7..18] are 0. The value is
 // integer * 10^e.
-struct TDrmNumeric {
-  uint16_t Words[19] = {};
-};
-static_assert(sizeof(TDrmNumeric) == 38, "the engine exchanges decimals as 38 bytes");
+using TDrmNumeric = ::DRM_Numeric;
 
 // Reads every column of the engine's current row of table T into Buffer.
 // A NULL column (status 1004) only clears its indicator. Any other non-zero
