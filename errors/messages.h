@@ -59,6 +59,7 @@ inline constexpr const char* SCannotLocateAlias = "Cannot locate the alias";
 // Raised by operations whose machinery (engine-store aliases, remote
 // administration, cached updates) is not built yet.
 inline constexpr const char* SNotSupportedYet = "%s is not supported yet";
+inline constexpr const char* SCapabilityNotSupported = "Capability not supported";
 
 // Database connection and transactions.
 inline constexpr const char* SDatabaseOpen = "Cannot perform this operation on an open database";

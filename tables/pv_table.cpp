@@ -9,6 +9,7 @@
 #include "platform/rtl/strings.h"
 #include "sessions/database.h"
 #include "sessions/session.h"
+#include "tables/pv_drm_dataset_internal.h"
 
 namespace dac {
 
@@ -44,28 +45,90 @@ void TPvTable::SetTableOwner(const std::string& Value) {
 }
 
 void TPvTable::SetIndexSelection(const std::string& Value, bool ByFields) {
+  if (CachedUpdates() && !FSettingDefaultIndex) PvDatabaseError(this, SCapabilityNotSupported);
+  const TBookmark bookmark = Active() ? GetBookmark() : TBookmark();
   const bool same = (ByFields ? Value == FIndexFieldNames : Value == FIndexName) && !FIndexName.empty() &&
                     !FIndexFieldNames.empty() && FIndexName != FIndexFieldNames;
   if (same) {
     FFieldsIndex = ByFields;
-    return;
-  }
-  if (Active()) NotSupportedYet("Changing the index of an open table");
-  if (ByFields) {
-    FIndexFieldNames = Value;
-    FIndexName.clear();
   } else {
-    FIndexName = Value;
-    FIndexFieldNames.clear();
+    if (Active()) CheckBrowseMode();
+    ChangeIndexSelection(Value, ByFields);
   }
+  // The record that was current stays current in the new order.
+  if (Active() && !bookmark.empty()) GotoBookmark(bookmark);
+}
+
+void TPvTable::ChangeIndexSelection(const std::string& Value, bool ByFields) {
+  const std::string oldName = FIndexName, oldFields = FIndexFieldNames;
+  const bool oldByFields = FFieldsIndex;
+  Finally restore([&] {
+    FIndexName = oldName;
+    FIndexFieldNames = oldFields;
+    FFieldsIndex = oldByFields;
+  });
+  std::string name = ByFields ? std::string() : Value;
+  std::string fields = ByFields ? Value : std::string();
+  if (Active()) {
+    const std::string resolved = ResolveIndexName(Value, Value, ByFields);
+    ChangeEngineIndex(resolved);
+    // A default index chosen for an empty name stays unnamed.
+    name = (FDefaultIndex && !ByFields && Value.empty()) ? std::string() : resolved;
+    fields = IndexSegmentNames(name);
+  }
+  FIndexName = name;
+  FIndexFieldNames = fields;
   FFieldsIndex = ByFields;
+  // A closed table learns its index fields when it opens: reading them now
+  // would connect to the database (and fail on a name not yet valid).
+  if (Active() && !ComponentState().Contains(csLoading)) {
+    GetIndexInfo();
+    PvInternalRefresh();
+    Resync({});
+  }
+  restore.Dismiss();
+}
+
+std::string TPvTable::IndexSegmentNames(const std::string& Index) {
+  std::string fields;
+  TDRMIndexInfoCollection* catalog = GetIndexCatalog();
+  for (int32_t i = 0; i < catalog->Count(); ++i) {
+    const TDRMIndexInfo* seg = catalog->Items(i);
+    if (seg->IndexName != Index) continue;
+    if (!fields.empty()) fields += ';';
+    fields += seg->IndexedColumnName;
+  }
+  return fields;
+}
+
+void TPvTable::ChangeEngineIndex(const std::string& Name) {
+  UpdateCursorPos();
+  {
+    THourGlass hourglass(GetDBSession());
+    const int32_t s = RareSetTableIndex(SesHandle(), FHandle, Name.c_str());
+    if (s != drmdataset::kNoInsertPossible && s != drmdataset::kRecordGone) {
+      CheckStatus(s);
+      PvInternalRefresh();
+    }
+  }
+  FIndexFieldCount = 0;
+  // The record buffers are rebuilt for the new order; a dataset whose
+  // buffers cannot be rebuilt is of no use and closes.
+  Finally close([this] { Close(); });
+  SetBufListSize(0);
+  InitBufferPointers(true);
+  SetBufListSize(BufferCount() + 1);
+  close.Dismiss();
 }
 
 void TPvTable::SetDefaultIndex(bool Value) {
   if (Value == FDefaultIndex) return;
   const std::string name = FIndexName;
   FDefaultIndex = Value;
-  if (!ComponentState().Contains(csLoading) && !FFieldsIndex) SetIndexSelection(name, false);
+  if (ComponentState().Contains(csLoading) || FFieldsIndex) return;
+  FSettingDefaultIndex = true;
+  Finally settled([this] { FSettingDefaultIndex = false; });
+  SetIndexSelection(name, false);
 }
 
 // ---- handles ---------------------------------------------------------------------------

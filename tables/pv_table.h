@@ -72,10 +72,18 @@ class TPvTable : public TPvDrmDataSet, public IPvTableDescription {
 
  private:
   void SetIndexSelection(const std::string& Value, bool ByFields);
+  // Stores a new index choice (and activates it on an open table); the old
+  // choice comes back when that fails.
+  void ChangeIndexSelection(const std::string& Value, bool ByFields);
+  // Activates index Name on the engine cursor and rebuilds the buffers.
+  void ChangeEngineIndex(const std::string& Name);
+  // The ";"-joined column names of the index's segments, in catalog order.
+  std::string IndexSegmentNames(const std::string& Index);
 
   std::unique_ptr<TPvIndexDefs> FIndexDefs;
   bool FDefaultIndex = true;
   bool FFieldsIndex = false;
+  bool FSettingDefaultIndex = false;
   std::string FIndexName;
   std::string FIndexFieldNames;
   std::string FTableName;

@@ -211,7 +211,6 @@ TEST_F(TPvTableOpen, OpeningActivatesTheChosenIndex) {
     EXPECT_EQ(Walk(t.get()), (std::vector<int32_t>{3, 2, 1}));
     EXPECT_EQ(t->IndexFieldCount(), 2);
     EXPECT_FALSE(t->FieldByName("N")->ProviderFlags().Contains(pfInKey));
-    EXPECT_THROW(t->SetIndexName("ByCode"), EPvDatabaseError);  // index changes come later
   }
   {
     auto t = Table("People");
@@ -234,6 +233,35 @@ TEST_F(TPvTableOpen, OpeningActivatesTheChosenIndex) {
     t->SetIndexFieldNames("Nope");
     EXPECT_NE(MessageOf<EDatabaseError>([&] { t->Open(); }).find("No index for fields 'Nope'"), std::string::npos);
   }
+}
+
+TEST_F(TPvTableOpen, ChangingTheIndexOfAnOpenTable) {
+  CreateIndexed();
+  auto t = Table("People");
+  t->SetIndexName("ByName");
+  t->Open();
+  t->Next();  // bob (2)
+  ASSERT_EQ(t->FieldByName("N")->AsInteger(), 2);
+  t->SetIndexName("ByCode");
+  // The current record stays current; the order is the new index's.
+  EXPECT_EQ(t->FieldByName("N")->AsInteger(), 2);
+  EXPECT_EQ(t->IndexFieldNames(), "N");
+  EXPECT_EQ(t->IndexFieldCount(), 1);
+  EXPECT_TRUE(t->FieldByName("N")->ProviderFlags().Contains(pfInKey));
+  EXPECT_EQ(Walk(t.get()), (std::vector<int32_t>{1, 2, 3}));
+  // By fields: the index over them is found and named.
+  t->SetIndexFieldNames("Name;N");
+  EXPECT_EQ(t->IndexName(), "ByName");
+  EXPECT_EQ(Walk(t.get()), (std::vector<int32_t>{3, 2, 1}));
+  // An unknown index fails and leaves the choice and the order as they were.
+  EXPECT_NE(MessageOf<EDatabaseError>([&] { t->SetIndexName("Missing"); }).find("Index 'Missing' not found"),
+            std::string::npos);
+  EXPECT_EQ(t->IndexName(), "ByName");
+  EXPECT_EQ(Walk(t.get()), (std::vector<int32_t>{3, 2, 1}));
+  // Back to the default (first) index: the name stays empty.
+  t->SetIndexName("");
+  EXPECT_EQ(t->IndexName(), "");
+  EXPECT_EQ(Walk(t.get()), (std::vector<int32_t>{1, 2, 3}));
 }
 
 TEST_F(TPvTableOpen, InvalidPrecisionFailsTheOpen) {
