@@ -120,9 +120,11 @@ sqlite3_stmt* CachedStmt(Cursor* c, const std::string& sql, int* rc) {
   return c->stmts.emplace(sql, std::move(st)).first->second.get();
 }
 
-void BindAll(sqlite3_stmt* st, const std::vector<Val>& binds) {
+int BindAll(sqlite3_stmt* st, const std::vector<Val>& binds) {
   sqlite3_reset(st);
-  for (size_t i = 0; i < binds.size(); ++i) BindVal(st, static_cast<int>(i + 1), binds[i]);
+  for (size_t i = 0; i < binds.size(); ++i)
+    if (int rc = BindVal(st, static_cast<int>(i + 1), binds[i]); rc != SQLITE_OK) return rc;
+  return SQLITE_OK;
 }
 
 std::string Describe(const Cursor* c) { return "table '" + c->meta->name + "'"; }

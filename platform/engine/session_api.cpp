@@ -51,7 +51,8 @@ int32_t OpenConnection(Session* s, const std::string& file, Store& st) {
     return Fail(s, existed ? DRM_ERR_PERMISSION_DENIED : DRM_ERR_INVALID_PATH,
                 "cannot open or create the storage file '" + file + "': " + why);
   }
-  sqlite3_busy_timeout(st.db.get(), BusyWaitMs());
+  st.busyMs = BusyWaitMs();
+  sqlite3_busy_timeout(st.db.get(), st.busyMs);
   sqlite3_extended_result_codes(st.db.get(), 1);
   return 0;
 }
