@@ -64,8 +64,8 @@ int WriteStep::Commit() {
   return SQLITE_OK;
 }
 
-int32_t FailSql(Session* s, Store* st, int rc, const std::string& context, bool recordLevel) {
-  std::string msg = st && st->db ? sqlite3_errmsg(st->db.get()) : sqlite3_errstr(rc);
+int32_t FailSql(Session* s, Store* st, int rc, const std::string& context, bool recordLevel, const char* message) {
+  std::string msg = message ? message : st && st->db ? sqlite3_errmsg(st->db.get()) : sqlite3_errstr(rc);
   int32_t status;
   switch (rc & 0xFF) {
     case SQLITE_BUSY:

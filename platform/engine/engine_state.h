@@ -236,8 +236,10 @@ class WriteStep {
 
 // Records the failure as the session's last one and returns the status.
 int32_t Fail(Session* s, int32_t status, std::string text);
-// Maps an SQLite failure to a status and records it.
-int32_t FailSql(Session* s, Store* st, int rc, const std::string& context, bool recordLevel = false);
+// Maps an SQLite failure to a status and records it with SQLite's message
+// (the connection's current one unless `message` is given).
+int32_t FailSql(Session* s, Store* st, int rc, const std::string& context, bool recordLevel = false,
+                const char* message = nullptr);
 
 // SQL helpers.
 std::string QuoteLiteral(const std::string& s);

@@ -145,6 +145,24 @@ class Child {
     return true;
   }
   const std::string& Report() const { return FReceived; }
+  // Reads until the report holds at least `bytes` bytes; false when the
+  // child ended or the deadline passed first.
+  bool WaitForReport(size_t bytes, double deadline) {
+    while (FReceived.size() < bytes) {
+      char buf[256];
+      double left = deadline - NowSeconds();
+      if (FReport < 0 || left <= 0) return false;
+      pollfd p{FReport, POLLIN, 0};
+      int r = poll(&p, 1, static_cast<int>(left * 1000) + 1);
+      if (r < 0 && errno == EINTR) continue;
+      if (r == 0) return false;
+      ssize_t n = ::read(FReport, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      FReceived.append(buf, static_cast<size_t>(n));
+    }
+    return true;
+  }
 
   void Kill() {
     if (FPid > 0 && !FReaped) ::kill(FPid, SIGKILL);
@@ -207,6 +225,18 @@ struct ChildSession {
     return std::string(buf, len);
   }
 };
+
+// The number of columns the catalog shows for table handle `t`, -1 when it
+// cannot be read.
+inline int CountColumns(uint32_t s, uint32_t t) {
+  uint32_t info[DRM_COLUMNINFO_SIZE / 4] = {DRM_COLUMNINFO_SIZE};
+  if (RareGetTableColumnInfo(s, t, info, DRM_COLUMNINFO_SIZE) != 0) return -1;
+  int n = 0;
+  int32_t st = RareMove(s, info[1], DRM_MOVE_FIRST);
+  for (; st == 0; st = RareMove(s, info[1], DRM_MOVE_NEXT)) ++n;
+  RareCloseTable(s, info[1]);
+  return st == DRM_ERR_NO_CURRENT_RECORD ? n : -1;
+}
 
 // A plain record of figures written whole to the report pipe and read back.
 template <typename T>
