@@ -164,8 +164,7 @@ bool LoadByBm(Cursor* c, int64_t bm) {
   sqlite3_stmt* st = CachedStmt(c, "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE bm = ?", &rc);
   if (!st) return false;
   sqlite3_reset(st);
-  sqlite3_bind_int64(st, 1, bm);
-  if (sqlite3_step(st) != SQLITE_ROW) {
+  if (sqlite3_bind_int64(st, 1, bm) != SQLITE_OK || sqlite3_step(st) != SQLITE_ROW) {
     sqlite3_reset(st);
     return false;
   }
@@ -206,8 +205,7 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   sqlite3_stmt* st = CachedStmt(c, sql, &rc);
   if (!st) return FailSql(s, c->store, rc, "reading " + Describe(c));
   if (c->live && c->live != st) DropLive(c);
-  BindAll(st, binds);
-  rc = sqlite3_step(st);
+  if ((rc = BindAll(st, binds)) == SQLITE_OK) rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
     TakeRow(c, st, dir);
     return 0;

@@ -1,12 +1,18 @@
 // The update cycle: the pending row of a handle, its columns, posting it as
 // an insert or an update, cancelling, deleting, and cutting long values.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/engine/cursor_core.h"
 
 namespace drmengine {
 namespace {
+
+// The largest value the cursor's storage takes, in bytes.
+uint64_t StorageMax(Cursor* c) {
+  return static_cast<uint64_t>(sqlite3_limit(c->store->db.get(), SQLITE_LIMIT_LENGTH, -1));
+}
 
 // The row being written: each column's value, from the pending row or drawn
 // for it.
@@ -205,24 +211,41 @@ int32_t RareSetColumn(uint32_t hSession, uint32_t hTable, uint32_t columnId, con
       return 0;
     }
     if (length && !data) return Fail(s, DRM_ERR_INVALID_PARAMETER, "no data was given for column '" + col.name + "'");
+    // A long value may be as long as the storage takes a value to be; a
+    // note is cut to its own size first. Checked before anything is
+    // allocated or copied.
+    const uint64_t storageMax = StorageMax(c);
+    const uint64_t noteMax = col.Rm() == RM_TYPE_NOTE ? col.ReportedCbMax() : UINT64_MAX;
     if (chunk) {
       if (!col.IsLong())
         return Fail(s, DRM_ERR_INVALID_PARAMETER, "column '" + col.name + "' is not a long value and takes no chunks");
+      const uint64_t end = uint64_t{offset} + length;
+      if (std::min(end, noteMax) > storageMax)
+        return Fail(s, DRM_ERR_FIELD_LENGTH,
+                    "writing " + std::to_string(length) + " bytes at offset " + std::to_string(offset) +
+                        " of column '" + col.name + "' of " + Describe(c) + " would make a value of " +
+                        std::to_string(end) + " bytes; a long value holds at most " + std::to_string(storageMax));
       if (target.kind != Val::Blob) target = Val::MakeBlob("");
-      uint64_t end = uint64_t{offset} + length;
-      if (end > 0x7FFFFFFEu)
-        return Fail(s, DRM_ERR_FIELD_LENGTH, "long value of column '" + col.name + "' would exceed 2 GB");
       int32_t st = 0;
-      uint64_t limit = col.Rm() == RM_TYPE_NOTE ? col.ReportedCbMax() : 0x7FFFFFFEu;
       if (target.s.size() < end)
-        target.s.resize(static_cast<size_t>(std::min<uint64_t>(end, std::max<uint64_t>(limit, target.s.size()))), '\0');
+        target.s.resize(static_cast<size_t>(std::min(end, std::max<uint64_t>(noteMax, target.s.size()))), '\0');
       uint64_t n = length;
-      if (end > limit) {
-        n = offset >= limit ? 0 : limit - offset;
+      if (end > noteMax) {
+        n = offset >= noteMax ? 0 : noteMax - offset;
         st = DRM_WARN_BLOB_TRUNCATED;
       }
       if (n) std::memcpy(&target.s[offset], data, static_cast<size_t>(n));
       return st;
+    }
+    if (col.IsLong()) {
+      // Long text ends at its first NUL.
+      uint64_t n = length;
+      if (col.Drm() == DRM_TYPE_LONGTEXT && data)
+        if (const void* nul = std::memchr(data, '\0', length)) n = static_cast<uint64_t>(static_cast<const char*>(nul) - static_cast<const char*>(data));
+      if (std::min(n, noteMax) > storageMax)
+        return Fail(s, DRM_ERR_FIELD_LENGTH,
+                    std::to_string(n) + " bytes given for column '" + col.name + "' of " + Describe(c) +
+                        "; a long value holds at most " + std::to_string(storageMax));
     }
     std::string what;
     Val v;
@@ -295,8 +318,7 @@ int32_t RareDeleteRecord(uint32_t hSession, uint32_t hTable) noexcept {
     sqlite3_stmt* st = CachedStmt(c, "DELETE FROM " + c->meta->SqlName() + " WHERE bm = ?", &rc);
     if (!st) return FailSql(s, c->store, rc, "deleting from " + Describe(c));
     sqlite3_reset(st);
-    sqlite3_bind_int64(st, 1, c->bm);
-    rc = sqlite3_step(st);
+    if ((rc = sqlite3_bind_int64(st, 1, c->bm)) == SQLITE_OK) rc = sqlite3_step(st);
     sqlite3_reset(st);
     if (rc != SQLITE_DONE) return FailSql(s, c->store, rc, "deleting from " + Describe(c), true);
     if (sqlite3_changes(c->store->db.get()) == 0) {

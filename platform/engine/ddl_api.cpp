@@ -370,8 +370,9 @@ int32_t RareGetDatabaseTableInfo(uint32_t hSession, uint32_t hDatabase, uint32_t
     int rc = SQLITE_OK;
     StmtPtr q = Prepare(d->store, "SELECT name FROM drm_tables ORDER BY name COLLATE NOCASE", &rc);
     if (!q) return FailSql(s, d->store, rc, "listing the tables of '" + d->store->location + "'");
-    while (sqlite3_step(q.get()) == SQLITE_ROW)
+    while ((rc = sqlite3_step(q.get())) == SQLITE_ROW)
       rows.push_back({Val::MakeText(ColumnText(q.get(), 0)), Val::MakeInt(0), Val::MakeInt(0)});
+    if (rc != SQLITE_DONE) return FailSql(s, d->store, rc, "listing the tables of '" + d->store->location + "'");
     info[DRM_TI_CURSOR / 4] = NewResult(e, s, hDatabase, {0, 4, 4}, std::move(rows));
     info[DRM_TI_NAME / 4] = 1;
     info[DRM_TI_TYPE / 4] = 2;

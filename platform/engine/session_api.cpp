@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/engine/entry.h"
@@ -53,6 +54,12 @@ int32_t OpenConnection(Session* s, const std::string& file, Store& st) {
   }
   st.busyMs = BusyWaitMs();
   sqlite3_busy_timeout(st.db.get(), st.busyMs);
+  // The largest value, and record, the storage takes: SQLite's own limit,
+  // or less when the environment asks for less (so that tests reach it).
+  if (const char* max = std::getenv("DAC_ENGINE_MAX_LENGTH")) {
+    int bytes = 0;
+    if (ParseNumber(std::string_view(max), bytes) && bytes > 0) sqlite3_limit(st.db.get(), SQLITE_LIMIT_LENGTH, bytes);
+  }
   sqlite3_extended_result_codes(st.db.get(), 1);
   return 0;
 }

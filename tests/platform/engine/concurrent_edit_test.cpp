@@ -18,10 +18,10 @@ constexpr int kRecords = 4;
 struct EditTally {
   int32_t acked[kRecords] = {};
   int32_t conflicts = 0;
-  int32_t other = 0;      // refusals with another status than -5202
-  int32_t lastOther = 0;  // ... the last of them
-  int32_t waitTexts = 0;  // conflicts inside a transaction whose text speaks of a wait
-  int32_t vagueTexts = 0; // conflicts whose text names neither a change nor a writer
+  int32_t other = 0;        // refusals with another status than -5202
+  int32_t lastOther = 0;    // ... the last of them
+  int32_t waitTexts = 0;    // conflicts inside a transaction whose text speaks of a wait
+  int32_t vagueTexts = 0;   // conflicts whose text names neither a change nor a writer
   double slowestInTxn = 0;  // seconds, of a refused update inside a transaction
 };
 
