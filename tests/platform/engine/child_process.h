@@ -36,6 +36,16 @@ inline int Scaled(int full) {
 #endif
 }
 
+// How many times slower than a release build the engine runs here, for
+// the waits that must land in the middle of its work.
+inline int SlowerBy() {
+#if defined(__SANITIZE_ADDRESS__)
+  return 4;
+#else
+  return 1;
+#endif
+}
+
 inline double NowSeconds() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);

@@ -286,7 +286,7 @@ TEST_F(MultiProcessTest, KilledProcessesLoseNoCommittedWorkAndTearNoTable) {
     victim.Start();
     ASSERT_TRUE(victim.WaitForReport(sizeof(Note), NowSeconds() + 10)) << "the victim never got going";
     // Kill it somewhere in its first few hundred operations.
-    victim.ReadReport(NowSeconds() + 0.001 * (timing.Next() % 25));
+    victim.ReadReport(NowSeconds() + 0.001 * (timing.Next() % 25) * SlowerBy());
     victim.Kill();
     EXPECT_EQ(victim.Finish(), 128 + SIGKILL);
 
