@@ -120,9 +120,11 @@ sqlite3_stmt* CachedStmt(Cursor* c, const std::string& sql, int* rc) {
   return c->stmts.emplace(sql, std::move(st)).first->second.get();
 }
 
-void BindAll(sqlite3_stmt* st, const std::vector<Val>& binds) {
+int BindAll(sqlite3_stmt* st, const std::vector<Val>& binds) {
   sqlite3_reset(st);
-  for (size_t i = 0; i < binds.size(); ++i) BindVal(st, static_cast<int>(i + 1), binds[i]);
+  for (size_t i = 0; i < binds.size(); ++i)
+    if (int rc = BindVal(st, static_cast<int>(i + 1), binds[i]); rc != SQLITE_OK) return rc;
+  return SQLITE_OK;
 }
 
 std::string Describe(const Cursor* c) { return "table '" + c->meta->name + "'"; }
@@ -162,8 +164,7 @@ bool LoadByBm(Cursor* c, int64_t bm) {
   sqlite3_stmt* st = CachedStmt(c, "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE bm = ?", &rc);
   if (!st) return false;
   sqlite3_reset(st);
-  sqlite3_bind_int64(st, 1, bm);
-  if (sqlite3_step(st) != SQLITE_ROW) {
+  if (sqlite3_bind_int64(st, 1, bm) != SQLITE_OK || sqlite3_step(st) != SQLITE_ROW) {
     sqlite3_reset(st);
     return false;
   }
@@ -204,8 +205,7 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   sqlite3_stmt* st = CachedStmt(c, sql, &rc);
   if (!st) return FailSql(s, c->store, rc, "reading " + Describe(c));
   if (c->live && c->live != st) DropLive(c);
-  BindAll(st, binds);
-  rc = sqlite3_step(st);
+  if ((rc = BindAll(st, binds)) == SQLITE_OK) rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
     TakeRow(c, st, dir);
     return 0;

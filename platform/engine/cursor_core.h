@@ -44,8 +44,26 @@ void LoadVal(Val& v, sqlite3_stmt* st, int col);
 // A prepared statement kept by the cursor under its text (owned by the
 // cursor; null and `rc` when it cannot be prepared).
 sqlite3_stmt* CachedStmt(Cursor* c, const std::string& sql, int* rc);
-// Resets the statement and binds the values from parameter 1 on.
-void BindAll(sqlite3_stmt* st, const std::vector<Val>& binds);
+// Resets the statement and binds the values from parameter 1 on. Returns
+// the SQLite result of the first bind that fails, or SQLITE_OK.
+int BindAll(sqlite3_stmt* st, const std::vector<Val>& binds);
+// Resets a cached statement when the scope ends, so that it keeps no read
+// snapshot (and no bound copies of values) once it was used.
+class ResetAtEnd {
+ public:
+  explicit ResetAtEnd(sqlite3_stmt* st) noexcept : FSt(st) {}
+  ResetAtEnd(const ResetAtEnd&) = delete;
+  ResetAtEnd& operator=(const ResetAtEnd&) = delete;
+  ~ResetAtEnd() {
+    if (FSt) {
+      sqlite3_reset(FSt);
+      sqlite3_clear_bindings(FSt);
+    }
+  }
+
+ private:
+  sqlite3_stmt* FSt;
+};
 std::string Describe(const Cursor* c);
 // A value as a message shows it.
 std::string ValText(const Val& v);

@@ -48,10 +48,10 @@ int32_t RareRmCall(uint32_t hTable, int16_t operation, void* data, uint16_t* dat
         sqlite3_stmt* st = CachedStmt(
             c, "SELECT bm FROM " + c->meta->SqlName() + " WHERE " + x + " = ? ORDER BY " + x + ", bm LIMIT 1", &rc);
         if (!st) return FailSql(s, c->store, rc, "searching " + Describe(c));
-        BindAll(st, {v});
-        rc = sqlite3_step(st);
+        if ((rc = BindAll(st, {v})) == SQLITE_OK) rc = sqlite3_step(st);
         int64_t bm = rc == SQLITE_ROW ? sqlite3_column_int64(st, 0) : 0;
         sqlite3_reset(st);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) return FailSql(s, c->store, rc, "searching " + Describe(c));
         if (!bm || !LoadByBm(c, bm))
           return Fail(s, DRM_ERR_NO_CURRENT_RECORD,
                       "no record of " + Describe(c) + " has key " + ValText(v) + " in index '" + ix.name + "'");

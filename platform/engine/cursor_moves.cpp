@@ -13,8 +13,7 @@ int32_t StoredRecordCount(Cursor* c, uint32_t& count) {
   int rc = SQLITE_OK;
   StmtPtr q = Prepare(c->store, "SELECT nrows FROM drm_tables WHERE id = ?", &rc);
   if (!q) return FailSql(c->session, c->store, rc, "counting " + Describe(c));
-  sqlite3_bind_int64(q.get(), 1, c->meta->id);
-  rc = sqlite3_step(q.get());
+  if ((rc = sqlite3_bind_int64(q.get(), 1, c->meta->id)) == SQLITE_OK) rc = sqlite3_step(q.get());
   count = rc == SQLITE_ROW ? static_cast<uint32_t>(sqlite3_column_int64(q.get(), 0)) : 0;
   if (rc != SQLITE_ROW) return FailSql(c->session, c->store, rc, "counting " + Describe(c));
   return 0;
@@ -32,8 +31,7 @@ int32_t CountVisible(Cursor* c, const std::string& extra, const std::vector<Val>
   int rc;
   sqlite3_stmt* st = CachedStmt(c, "SELECT count(*) FROM " + c->meta->SqlName() + " WHERE " + c->vis + extra, &rc);
   if (!st) return FailSql(c->session, c->store, rc, "counting " + Describe(c));
-  BindAll(st, binds);
-  rc = sqlite3_step(st);
+  if ((rc = BindAll(st, binds)) == SQLITE_OK) rc = sqlite3_step(st);
   n = rc == SQLITE_ROW ? sqlite3_column_int64(st, 0) : 0;
   sqlite3_reset(st);
   if (rc != SQLITE_ROW) return FailSql(c->session, c->store, rc, "counting " + Describe(c));
@@ -223,8 +221,7 @@ int32_t RareGetByPercentage(uint32_t hTable, uint32_t percentage) noexcept {
     if (!st) return FailSql(c->session, c->store, rc, "positioning " + Describe(c));
     binds.push_back(Val::MakeInt(k - 1));
     if (c->live && c->live != st) DropLive(c);
-    BindAll(st, binds);
-    rc = sqlite3_step(st);
+    if ((rc = BindAll(st, binds)) == SQLITE_OK) rc = sqlite3_step(st);
     if (rc != SQLITE_ROW) {
       sqlite3_reset(st);
       return rc == SQLITE_DONE

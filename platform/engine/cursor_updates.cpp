@@ -1,6 +1,7 @@
 // The update cycle: the pending row of a handle, its columns, posting it as
 // an insert or an update, cancelling, deleting, and cutting long values.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/engine/cursor_core.h"
@@ -8,7 +9,16 @@
 namespace drmengine {
 namespace {
 
-int32_t Duplicate(Cursor* c, const std::vector<Val>& vals) {
+// The largest value the cursor's storage takes, in bytes.
+uint64_t StorageMax(Cursor* c) {
+  return static_cast<uint64_t>(sqlite3_limit(c->store->db.get(), SQLITE_LIMIT_LENGTH, -1));
+}
+
+// The row being written: each column's value, from the pending row or drawn
+// for it.
+using RowVals = std::vector<const Val*>;
+
+int32_t Duplicate(Cursor* c, const RowVals& vals) {
   // Name the unique index whose key the row repeats.
   std::string msg = sqlite3_errmsg(c->store->db.get());
   for (auto& ix : c->meta->indexes) {
@@ -16,7 +26,7 @@ int32_t Duplicate(Cursor* c, const std::vector<Val>& vals) {
     std::string cols, key;
     for (auto& sg : ix.segments) {
       cols += (cols.empty() ? "" : ", ") + c->meta->SqlName() + "." + c->meta->Column(sg.columnId)->SqlName();
-      key += (key.empty() ? "" : ", ") + ValText(vals[static_cast<size_t>(c->meta->ColumnIndex(sg.columnId))]);
+      key += (key.empty() ? "" : ", ") + ValText(*vals[static_cast<size_t>(c->meta->ColumnIndex(sg.columnId))]);
     }
     if (msg.find(cols) != std::string::npos && (msg.size() - msg.find(cols)) == cols.size())
       return Fail(c->session, DRM_ERR_DUPLICATE_KEY,
@@ -25,9 +35,105 @@ int32_t Duplicate(Cursor* c, const std::vector<Val>& vals) {
   return Fail(c->session, DRM_ERR_DUPLICATE_KEY, "the row repeats a key value of a unique index of " + Describe(c));
 }
 
-int32_t WriteFailure(Cursor* c, int rc, const std::vector<Val>& vals, bool recordLevel) {
+int32_t WriteFailure(Cursor* c, int rc, const RowVals& vals, bool recordLevel) {
   if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) return Duplicate(c, vals);
   return FailSql(c->session, c->store, rc, "writing to " + Describe(c), recordLevel);
+}
+
+// Binds the row's values as parameters `first`, `first` + 1, ...; a value
+// the storage refuses is a failure naming its column, never a NULL.
+int32_t BindRow(Cursor* c, sqlite3_stmt* st, int first, const RowVals& vals) {
+  for (size_t i = 0; i < vals.size(); ++i) {
+    int rc = BindVal(st, first + static_cast<int>(i), *vals[i]);
+    if (rc == SQLITE_OK) continue;
+    const std::string col = "column '" + c->meta->columns[i].name + "' of " + Describe(c);
+    if (rc == SQLITE_TOOBIG)
+      return Fail(c->session, DRM_ERR_FIELD_LENGTH,
+                  "the value of " + col + " (" + std::to_string(vals[i]->s.size()) +
+                      " bytes) is larger than the storage takes (" +
+                      std::to_string(sqlite3_limit(c->store->db.get(), SQLITE_LIMIT_LENGTH, -1)) + " bytes)");
+    return FailSql(c->session, c->store, rc, "writing " + col);
+  }
+  return 0;
+}
+
+// Inserts the pending row. Auto-increment columns at `numbered` draw the
+// highest number plus one; run inside the write step, so no other writer
+// can draw the same number in between.
+int32_t InsertRow(Cursor* c, const std::vector<size_t>& numbered, int64_t& bm) {
+  Session* s = c->session;
+  const Pending& p = *c->pending;
+  const auto& cols = c->meta->columns;
+  const std::string t = c->meta->SqlName();
+  RowVals row;
+  for (const Val& v : p.vals) row.push_back(&v);
+  std::vector<Val> numbers(numbered.size());
+  int rc = SQLITE_OK;
+  for (size_t k = 0; k < numbered.size(); ++k) {
+    const ColumnMeta& col = cols[numbered[k]];
+    sqlite3_stmt* q = CachedStmt(c, "SELECT coalesce(max(" + col.SqlName() + "), 0) + 1 FROM " + t, &rc);
+    if (!q) return FailSql(s, c->store, rc, "numbering column '" + col.name + "' of " + Describe(c));
+    ResetAtEnd reset(q);
+    rc = sqlite3_step(q);
+    if (rc != SQLITE_ROW) return FailSql(s, c->store, rc, "numbering column '" + col.name + "' of " + Describe(c));
+    numbers[k] = Val::MakeInt(sqlite3_column_int64(q, 0));
+    row[numbered[k]] = &numbers[k];
+  }
+  std::string names, qs;
+  for (auto& col : cols) {
+    names += ", " + col.SqlName();
+    qs += ", ?";
+  }
+  sqlite3_stmt* st = CachedStmt(c, "INSERT INTO " + t + "(bm" + names + ") VALUES(NULL" + qs + ")", &rc);
+  if (!st) return FailSql(s, c->store, rc, "writing to " + Describe(c));
+  ResetAtEnd reset(st);
+  if (int32_t r = BindRow(c, st, 1, row)) return r;
+  rc = sqlite3_step(st);
+  if (rc != SQLITE_DONE) return WriteFailure(c, rc, row, false);
+  bm = sqlite3_last_insert_rowid(c->store->db.get());
+  return 0;
+}
+
+// Rewrites the edited record, but only while it is still stored as the edit
+// found it: one conditional statement, so that no other writer's change can
+// come between the comparison and the write and be overwritten.
+int32_t RewriteRow(Cursor* c) {
+  Session* s = c->session;
+  const Pending& p = *c->pending;
+  const auto& cols = c->meta->columns;
+  const std::string t = c->meta->SqlName();
+  std::string sets, same;
+  for (auto& col : cols) {
+    sets += (sets.empty() ? "" : ", ") + col.SqlName() + " = ?";
+    same += " AND " + col.SqlName() + " IS ?";
+  }
+  if (sets.empty()) sets = "bm = bm";
+  RowVals row, orig;
+  for (const Val& v : p.vals) row.push_back(&v);
+  for (const Val& v : p.orig) orig.push_back(&v);
+  int rc = SQLITE_OK;
+  const int n = static_cast<int>(cols.size());
+  {
+    sqlite3_stmt* st = CachedStmt(c, "UPDATE " + t + " SET " + sets + " WHERE bm = ?" + same, &rc);
+    if (!st) return FailSql(s, c->store, rc, "writing to " + Describe(c));
+    ResetAtEnd reset(st);
+    if (int32_t r = BindRow(c, st, 1, row)) return r;
+    if ((rc = sqlite3_bind_int64(st, n + 1, p.bm)) != SQLITE_OK)
+      return FailSql(s, c->store, rc, "writing to " + Describe(c));
+    if (int32_t r = BindRow(c, st, n + 2, orig)) return r;
+    rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE) return WriteFailure(c, rc, row, true);
+  }
+  if (sqlite3_changes(c->store->db.get()) > 0) return 0;
+  // Nothing matched: the record is gone or no longer what was read.
+  sqlite3_stmt* q = CachedStmt(c, "SELECT 1 FROM " + t + " WHERE bm = ?", &rc);
+  if (!q) return FailSql(s, c->store, rc, "reading " + Describe(c));
+  ResetAtEnd reset(q);
+  if ((rc = sqlite3_bind_int64(q, 1, p.bm)) == SQLITE_OK) rc = sqlite3_step(q);
+  const std::string record = "record " + std::to_string(p.bm) + " of " + Describe(c);
+  if (rc == SQLITE_DONE) return Fail(s, DRM_ERR_NO_CURRENT_RECORD, record + " was deleted while it was edited");
+  if (rc != SQLITE_ROW) return FailSql(s, c->store, rc, "reading " + Describe(c), true);
+  return Fail(s, DRM_ERR_RECORD_LOCKED, record + " was changed by another user since it was read");
 }
 
 }  // namespace
@@ -105,24 +211,41 @@ int32_t RareSetColumn(uint32_t hSession, uint32_t hTable, uint32_t columnId, con
       return 0;
     }
     if (length && !data) return Fail(s, DRM_ERR_INVALID_PARAMETER, "no data was given for column '" + col.name + "'");
+    // A long value may be as long as the storage takes a value to be; a
+    // note is cut to its own size first. Checked before anything is
+    // allocated or copied.
+    const uint64_t storageMax = StorageMax(c);
+    const uint64_t noteMax = col.Rm() == RM_TYPE_NOTE ? col.ReportedCbMax() : UINT64_MAX;
     if (chunk) {
       if (!col.IsLong())
         return Fail(s, DRM_ERR_INVALID_PARAMETER, "column '" + col.name + "' is not a long value and takes no chunks");
+      const uint64_t end = uint64_t{offset} + length;
+      if (std::min(end, noteMax) > storageMax)
+        return Fail(s, DRM_ERR_FIELD_LENGTH,
+                    "writing " + std::to_string(length) + " bytes at offset " + std::to_string(offset) +
+                        " of column '" + col.name + "' of " + Describe(c) + " would make a value of " +
+                        std::to_string(end) + " bytes; a long value holds at most " + std::to_string(storageMax));
       if (target.kind != Val::Blob) target = Val::MakeBlob("");
-      uint64_t end = uint64_t{offset} + length;
-      if (end > 0x7FFFFFFEu)
-        return Fail(s, DRM_ERR_FIELD_LENGTH, "long value of column '" + col.name + "' would exceed 2 GB");
       int32_t st = 0;
-      uint64_t limit = col.Rm() == RM_TYPE_NOTE ? col.ReportedCbMax() : 0x7FFFFFFEu;
       if (target.s.size() < end)
-        target.s.resize(static_cast<size_t>(std::min<uint64_t>(end, std::max<uint64_t>(limit, target.s.size()))), '\0');
+        target.s.resize(static_cast<size_t>(std::min(end, std::max<uint64_t>(noteMax, target.s.size()))), '\0');
       uint64_t n = length;
-      if (end > limit) {
-        n = offset >= limit ? 0 : limit - offset;
+      if (end > noteMax) {
+        n = offset >= noteMax ? 0 : noteMax - offset;
         st = DRM_WARN_BLOB_TRUNCATED;
       }
       if (n) std::memcpy(&target.s[offset], data, static_cast<size_t>(n));
       return st;
+    }
+    if (col.IsLong()) {
+      // Long text ends at its first NUL.
+      uint64_t n = length;
+      if (col.Drm() == DRM_TYPE_LONGTEXT && data)
+        if (const void* nul = std::memchr(data, '\0', length)) n = static_cast<uint64_t>(static_cast<const char*>(nul) - static_cast<const char*>(data));
+      if (std::min(n, noteMax) > storageMax)
+        return Fail(s, DRM_ERR_FIELD_LENGTH,
+                    std::to_string(n) + " bytes given for column '" + col.name + "' of " + Describe(c) +
+                        "; a long value holds at most " + std::to_string(storageMax));
     }
     std::string what;
     Val v;
@@ -139,83 +262,27 @@ int32_t RareUpdateRecord(uint32_t hSession, uint32_t hTable) noexcept {
     if (!c->pending) return Fail(s, DRM_ERR_NO_PENDING_ROW, Describe(c) + " has no row being edited");
     if (c->readOnly || c->ownerReadOnly)
       return Fail(s, DRM_ERR_PERMISSION_DENIED, Describe(c) + " is open for reading only");
-    Pending& p = *c->pending;
-    auto& cols = c->meta->columns;
-    if (c->store->txnDepth == 0) StopReaders(c->store);
-    std::vector<Val> vals = p.vals;
-    const std::string t = c->meta->SqlName();
+    const Pending& p = *c->pending;
+    const auto& cols = c->meta->columns;
+    // Auto-increment columns of a new row written as 0 or NULL draw a number.
+    std::vector<size_t> numbered;
     for (size_t i = 0; i < cols.size(); ++i) {
-      if (cols[i].Rm() == RM_TYPE_AUTOINC && p.isNew &&
-          (vals[i].IsNull() || (vals[i].kind == Val::Int && vals[i].i == 0))) {
-        int rc = SQLITE_OK;
-        StmtPtr q = Prepare(c->store, "SELECT coalesce(max(" + cols[i].SqlName() + "), 0) + 1 FROM " + t, &rc);
-        if (q) rc = sqlite3_step(q.get());
-        if (rc == SQLITE_ROW) vals[i] = Val::MakeInt(sqlite3_column_int64(q.get(), 0));
-        if (rc != SQLITE_ROW)
-          return FailSql(s, c->store, rc, "numbering column '" + cols[i].name + "' of " + Describe(c));
-      }
-      if ((cols[i].grBit & DRM_COLFLAG_REQUIRED) && vals[i].IsNull())
+      const Val& v = p.vals[i];
+      if (p.isNew && cols[i].Rm() == RM_TYPE_AUTOINC && (v.IsNull() || (v.kind == Val::Int && v.i == 0)))
+        numbered.push_back(i);
+      else if ((cols[i].grBit & DRM_COLFLAG_REQUIRED) && v.IsNull())
         return Fail(s, DRM_ERR_NULL_NOT_VALID, "column '" + cols[i].name + "' of " + Describe(c) + " requires a value");
     }
-    int rc;
-    if (p.isNew) {
-      std::string names = "", qs = "";
-      for (auto& col : cols) {
-        names += ", " + col.SqlName();
-        qs += ", ?";
-      }
-      sqlite3_stmt* st = CachedStmt(c, "INSERT INTO " + t + "(bm" + names + ") VALUES(NULL" + qs + ")", &rc);
-      if (!st) return FailSql(s, c->store, rc, "writing to " + Describe(c));
-      BindAll(st, vals);
-      rc = sqlite3_step(st);
-      sqlite3_reset(st);
-      if (rc != SQLITE_DONE) return WriteFailure(c, rc, vals, false);
-      int64_t bm = sqlite3_last_insert_rowid(c->store->db.get());
-      ++c->store->shared->version;
-      c->pending.reset();
-      c->newView = false;
-      c->forcedView = false;
-      LoadByBm(c, bm);
-      return 0;
-    }
-    // The stored row must still be what the edit started from.
+    if (c->store->txnDepth == 0) StopReaders(c->store);
+    WriteStep step(c->store);
+    if (int rc = step.Begin()) return FailSql(s, c->store, rc, "writing to " + Describe(c), !p.isNew);
     int64_t bm = p.bm;
-    {
-      sqlite3_stmt* st = CachedStmt(c, "SELECT " + SelectList(c) + " FROM " + t + " WHERE bm = ?", &rc);
-      if (!st) return FailSql(s, c->store, rc, "reading " + Describe(c));
-      sqlite3_reset(st);
-      sqlite3_bind_int64(st, 1, bm);
-      rc = sqlite3_step(st);
-      if (rc == SQLITE_DONE) {
-        sqlite3_reset(st);
-        return Fail(s, DRM_ERR_NO_CURRENT_RECORD,
-                    "record " + std::to_string(bm) + " of " + Describe(c) + " was deleted while it was edited");
-      }
-      if (rc != SQLITE_ROW) {
-        sqlite3_reset(st);
-        return FailSql(s, c->store, rc, "reading " + Describe(c), true);
-      }
-      bool same = true;
-      for (size_t i = 0; i < cols.size() && same; ++i) same = ColumnVal(st, static_cast<int>(i + 1)) == p.orig[i];
-      sqlite3_reset(st);
-      if (!same)
-        return Fail(
-            s, DRM_ERR_RECORD_LOCKED,
-            "record " + std::to_string(bm) + " of " + Describe(c) + " was changed by another user since it was read");
-    }
-    std::string sets;
-    for (auto& col : cols) sets += (sets.empty() ? "" : ", ") + col.SqlName() + " = ?";
-    if (sets.empty()) sets = "bm = bm";
-    sqlite3_stmt* st = CachedStmt(c, "UPDATE " + t + " SET " + sets + " WHERE bm = ?", &rc);
-    if (!st) return FailSql(s, c->store, rc, "writing to " + Describe(c));
-    BindAll(st, vals);
-    sqlite3_bind_int64(st, static_cast<int>(cols.size() + 1), bm);
-    rc = sqlite3_step(st);
-    sqlite3_reset(st);
-    if (rc != SQLITE_DONE) return WriteFailure(c, rc, vals, true);
+    if (int32_t r = p.isNew ? InsertRow(c, numbered, bm) : RewriteRow(c)) return r;
+    if (int rc = step.Commit()) return FailSql(s, c->store, rc, "writing to " + Describe(c), !p.isNew);
     ++c->store->shared->version;
     CursorReleaseLock(c);
     c->pending.reset();
+    c->newView = false;
     c->forcedView = false;
     LoadByBm(c, bm);
     return 0;
@@ -251,8 +318,7 @@ int32_t RareDeleteRecord(uint32_t hSession, uint32_t hTable) noexcept {
     sqlite3_stmt* st = CachedStmt(c, "DELETE FROM " + c->meta->SqlName() + " WHERE bm = ?", &rc);
     if (!st) return FailSql(s, c->store, rc, "deleting from " + Describe(c));
     sqlite3_reset(st);
-    sqlite3_bind_int64(st, 1, c->bm);
-    rc = sqlite3_step(st);
+    if ((rc = sqlite3_bind_int64(st, 1, c->bm)) == SQLITE_OK) rc = sqlite3_step(st);
     sqlite3_reset(st);
     if (rc != SQLITE_DONE) return FailSql(s, c->store, rc, "deleting from " + Describe(c), true);
     if (sqlite3_changes(c->store->db.get()) == 0) {

@@ -15,29 +15,41 @@ namespace {
 const uint32_t kMaxColumns = 1000;
 const uint64_t kMaxRecordBytes = 65535;
 
-// Runs data-definition statements as one unit.
-int RunDdl(Store* st, const std::string& body) {
+// Runs data-definition statements as one unit. On failure nothing of them
+// is left and `why` holds SQLite's message (the undoing replaces the
+// connection's own).
+int RunDdl(Store* st, const std::string& body, std::string& why) {
   StopReaders(st);
   int rc = ExecDdl(st, "SAVEPOINT ddl;" + body + "RELEASE ddl;");
   if (rc != SQLITE_OK) {
+    why = sqlite3_errmsg(st->db.get());
     Exec(st, "ROLLBACK TO ddl; RELEASE ddl;");
-    if (st->txnDepth > 0 && !st->ddlLog.empty() && st->ddlLog.back().sql.find(body) != std::string::npos)
-      st->ddlLog.pop_back();
   }
   return rc;
 }
 
-int64_t ScalarInt(Store* st, const std::string& sql) {
-  StmtPtr q = Prepare(st, sql);
-  return q && sqlite3_step(q.get()) == SQLITE_ROW ? sqlite3_column_int64(q.get(), 0) : 0;
+// One number read from the storage; the SQLite result.
+int ScalarInt(Store* st, const std::string& sql, int64_t& out) {
+  int rc = SQLITE_OK;
+  StmtPtr q = Prepare(st, sql, &rc);
+  if (!q) return rc;
+  rc = sqlite3_step(q.get());
+  if (rc == SQLITE_DONE) return SQLITE_NOTFOUND;
+  if (rc != SQLITE_ROW) return rc;
+  out = sqlite3_column_int64(q.get(), 0);
+  return SQLITE_OK;
 }
 
-bool TableNameTaken(Store* st, const std::string& name, int64_t exceptId) {
-  StmtPtr q = Prepare(st, "SELECT id FROM drm_tables WHERE name = ? COLLATE NOCASE AND id <> ?");
-  if (!q) return false;
-  sqlite3_bind_text(q.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_int64(q.get(), 2, exceptId);
-  return sqlite3_step(q.get()) == SQLITE_ROW;
+int TableNameTaken(Store* st, const std::string& name, int64_t exceptId, bool& taken) {
+  int rc = SQLITE_OK;
+  StmtPtr q = Prepare(st, "SELECT id FROM drm_tables WHERE name = ? COLLATE NOCASE AND id <> ?", &rc);
+  if (!q) return rc;
+  if ((rc = sqlite3_bind_text64(q.get(), 1, name.data(), name.size(), SQLITE_TRANSIENT, SQLITE_UTF8)) != SQLITE_OK ||
+      (rc = sqlite3_bind_int64(q.get(), 2, exceptId)) != SQLITE_OK)
+    return rc;
+  rc = sqlite3_step(q.get());
+  taken = rc == SQLITE_ROW;
+  return rc == SQLITE_ROW || rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
 bool SegmentCaseSensitive(const TableMeta& m, const IndexMeta& ix, const SegmentMeta& sg) {
@@ -81,20 +93,31 @@ int32_t RareCreateTable(uint32_t hSession, uint32_t hDatabase, const char* table
     if (!hTable) return Fail(s, DRM_ERR_INVALID_PARAMETER, "no place for the table handle was given");
     Store* st = d->store;
     if (st->readOnly) return Fail(s, DRM_ERR_PERMISSION_DENIED, "database '" + st->location + "' is read-only");
-    if (TableNameTaken(st, name, 0))
-      return Fail(s, DRM_ERR_TABLE_EXISTS, "table '" + name + "' already exists in '" + st->location + "'");
-    int64_t id =
-        std::max(ScalarInt(st, "SELECT coalesce(max(id), 0) FROM drm_tables"),
-                 ScalarInt(st, "SELECT coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'drm_tables'), 0)")) +
-        1;
+    // The name check, the new id and the definition are one write step:
+    // no other process can take the name or the id in between.
+    const std::string doing = "creating table '" + name + "'";
+    StopReaders(st);
+    WriteStep step(st);
+    bool taken = false;
+    int rc = step.Begin();
+    if (rc == SQLITE_OK) rc = TableNameTaken(st, name, 0, taken);
+    if (rc != SQLITE_OK) return FailSql(s, st, rc, doing);
+    if (taken) return Fail(s, DRM_ERR_TABLE_EXISTS, "table '" + name + "' already exists in '" + st->location + "'");
+    int64_t maxId = 0, lastId = 0;
+    rc = ScalarInt(st, "SELECT coalesce(max(id), 0) FROM drm_tables", maxId);
+    if (rc == SQLITE_OK)
+      rc = ScalarInt(st, "SELECT coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'drm_tables'), 0)", lastId);
+    if (rc != SQLITE_OK) return FailSql(s, st, rc, doing);
+    const int64_t id = std::max(maxId, lastId) + 1;
     std::string t = "t" + std::to_string(id), ids = std::to_string(id);
     std::string body =
         "INSERT INTO drm_tables(id, name) VALUES(" + ids + ", " + QuoteLiteral(name) + ");" + "CREATE TABLE " + t +
         "(bm INTEGER PRIMARY KEY AUTOINCREMENT);" + "CREATE TRIGGER " + t + "_ins AFTER INSERT ON " + t +
         " BEGIN UPDATE drm_tables SET nrows = nrows + 1 WHERE id = " + ids + "; END;" + "CREATE TRIGGER " + t +
         "_del AFTER DELETE ON " + t + " BEGIN UPDATE drm_tables SET nrows = nrows - 1 WHERE id = " + ids + "; END;";
-    int rc = RunDdl(st, body);
-    if (rc != SQLITE_OK) return FailSql(s, st, rc, "creating table '" + name + "'");
+    std::string why;
+    if ((rc = RunDdl(st, body, why)) != SQLITE_OK) return FailSql(s, st, rc, doing, false, why.c_str());
+    if ((rc = step.Commit()) != SQLITE_OK) return FailSql(s, st, rc, doing);
     return OpenTable(e, s, d, name, DRM_TBLOPEN_EXCLUSIVE, *hTable);
   });
 }
@@ -145,7 +168,13 @@ int32_t RareCreateColumn(uint32_t hSession, uint32_t hTable, const char* columnN
                   "with column '" + name + "' a record of " + tn + " would take " + std::to_string(bytes) + " bytes");
     Store* st = c->store;
     int64_t tid = c->meta->id;
-    int64_t cid = ScalarInt(st, "SELECT next_col FROM drm_tables WHERE id = " + std::to_string(tid));
+    const std::string doing = "adding column '" + name + "' to " + tn;
+    StopReaders(st);
+    WriteStep step(st);
+    int64_t cid = 0;
+    int rc = step.Begin();
+    if (rc == SQLITE_OK) rc = ScalarInt(st, "SELECT next_col FROM drm_tables WHERE id = " + std::to_string(tid), cid);
+    if (rc != SQLITE_OK) return FailSql(s, st, rc, doing);
     std::string t = c->meta->SqlName(), cs = "c" + std::to_string(cid);
     std::string body =
         "ALTER TABLE " + t + " ADD COLUMN " + cs + ";" + "INSERT INTO drm_columns VALUES(" + std::to_string(tid) +
@@ -155,8 +184,9 @@ int32_t RareCreateColumn(uint32_t hSession, uint32_t hTable, const char* columnN
         (column->pCollation ? QuoteLiteral(cm.collation) : "NULL") + ");" +
         "UPDATE drm_tables SET next_col = " + std::to_string(cid + 1) + " WHERE id = " + std::to_string(tid) + ";";
     if (cm.Rm() == RM_TYPE_AUTOINC) body += "CREATE INDEX a" + t + "_" + cs + " ON " + t + "(" + cs + ");";
-    int rc = RunDdl(st, body);
-    if (rc != SQLITE_OK) return FailSql(s, st, rc, "adding column '" + name + "' to " + tn);
+    std::string why;
+    if ((rc = RunDdl(st, body, why)) != SQLITE_OK) return FailSql(s, st, rc, doing, false, why.c_str());
+    if ((rc = step.Commit()) != SQLITE_OK) return FailSql(s, st, rc, doing);
     ++st->shared->version;
     RefreshCursorsOf(st->shared, tid);
     if (columnId) *columnId = static_cast<uint32_t>(cid);
@@ -204,7 +234,13 @@ int32_t RareCreateIndex(uint32_t hSession, uint32_t hTable, const char* indexNam
     if (ix.segments.empty()) return Fail(s, DRM_ERR_INVALID_PARAMETER, "index '" + name + "' names no columns");
     Store* st = c->store;
     int64_t tid = c->meta->id;
-    int64_t no = ScalarInt(st, "SELECT next_idx FROM drm_tables WHERE id = " + std::to_string(tid));
+    const std::string doing = "creating index '" + name + "' of " + tn;
+    StopReaders(st);
+    WriteStep step(st);
+    int64_t no = 0;
+    int rc = step.Begin();
+    if (rc == SQLITE_OK) rc = ScalarInt(st, "SELECT next_idx FROM drm_tables WHERE id = " + std::to_string(tid), no);
+    if (rc != SQLITE_OK) return FailSql(s, st, rc, doing);
     std::string t = c->meta->SqlName(), segs, cols;
     for (auto& sg : ix.segments) {
       segs += std::string(segs.empty() ? "" : ",") + (sg.descending ? "-" : "+") + std::to_string(sg.columnId);
@@ -219,11 +255,13 @@ int32_t RareCreateIndex(uint32_t hSession, uint32_t hTable, const char* indexNam
                        std::to_string(no) + ", " + QuoteLiteral(name) + ", " + std::to_string(ix.flags) + ", " +
                        QuoteLiteral(segs) + ");" + "UPDATE drm_tables SET next_idx = " + std::to_string(no + 1) +
                        " WHERE id = " + std::to_string(tid) + ";";
-    int rc = RunDdl(st, body);
+    std::string why;
+    rc = RunDdl(st, body, why);
     if ((rc & 0xFF) == SQLITE_CONSTRAINT)
       return Fail(s, DRM_ERR_DUPLICATE_KEY,
                   "records of " + tn + " repeat key values, so unique index '" + name + "' cannot be built");
-    if (rc != SQLITE_OK) return FailSql(s, st, rc, "creating index '" + name + "' of " + tn);
+    if (rc != SQLITE_OK) return FailSql(s, st, rc, doing, false, why.c_str());
+    if ((rc = step.Commit()) != SQLITE_OK) return FailSql(s, st, rc, doing);
     RefreshCursorsOf(st->shared, tid);
     return 0;
   });
@@ -244,8 +282,9 @@ int32_t RareDeleteIndex(uint32_t hSession, uint32_t hTable, const char* indexNam
     std::string body = "DROP INDEX x" + t + "_" + std::to_string(ix->number) + ";" +
                        "DELETE FROM drm_indexes WHERE table_id = " + std::to_string(tid) +
                        " AND idx_no = " + std::to_string(ix->number) + ";";
-    int rc = RunDdl(c->store, body);
-    if (rc != SQLITE_OK) return FailSql(s, c->store, rc, "deleting index '" + name + "'");
+    std::string why;
+    int rc = RunDdl(c->store, body, why);
+    if (rc != SQLITE_OK) return FailSql(s, c->store, rc, "deleting index '" + name + "'", false, why.c_str());
     RefreshCursorsOf(c->store->shared, tid);
     return 0;
   });
@@ -264,8 +303,9 @@ int32_t RareDeleteTable(uint32_t hSession, uint32_t hDatabase, const char* table
     std::string body = "DROP TABLE " + meta->SqlName() + ";" + "DELETE FROM drm_columns WHERE table_id = " + ids + ";" +
                        "DELETE FROM drm_indexes WHERE table_id = " + ids + ";" +
                        "DELETE FROM drm_tables WHERE id = " + ids + ";";
-    int rc = RunDdl(d->store, body);
-    if (rc != SQLITE_OK) return FailSql(s, d->store, rc, "deleting table '" + meta->name + "'");
+    std::string why;
+    int rc = RunDdl(d->store, body, why);
+    if (rc != SQLITE_OK) return FailSql(s, d->store, rc, "deleting table '" + meta->name + "'", false, why.c_str());
     ++d->store->shared->version;
     return 0;
   });
@@ -279,11 +319,21 @@ int32_t RareRenameTable(uint32_t hTable, const char* newName) noexcept {
     if (c->store->shared->tableUse[c->meta->id].handles > 1)
       return Fail(s, DRM_ERR_TABLE_IN_USE,
                   "table '" + c->meta->name + "' is open on other handles and cannot be renamed");
-    if (TableNameTaken(c->store, name, c->meta->id))
-      return Fail(s, DRM_ERR_TABLE_EXISTS, "a table named '" + name + "' already exists");
-    int rc = RunDdl(c->store, "UPDATE drm_tables SET name = " + QuoteLiteral(name) +
-                                  " WHERE id = " + std::to_string(c->meta->id) + ";");
-    if (rc != SQLITE_OK) return FailSql(s, c->store, rc, "renaming table '" + c->meta->name + "'");
+    Store* st = c->store;
+    const std::string doing = "renaming table '" + c->meta->name + "'";
+    StopReaders(st);
+    WriteStep step(st);
+    bool taken = false;
+    int rc = step.Begin();
+    if (rc == SQLITE_OK) rc = TableNameTaken(st, name, c->meta->id, taken);
+    if (rc != SQLITE_OK) return FailSql(s, st, rc, doing);
+    if (taken) return Fail(s, DRM_ERR_TABLE_EXISTS, "a table named '" + name + "' already exists");
+    std::string why;
+    rc = RunDdl(
+        st, "UPDATE drm_tables SET name = " + QuoteLiteral(name) + " WHERE id = " + std::to_string(c->meta->id) + ";",
+        why);
+    if (rc != SQLITE_OK) return FailSql(s, st, rc, doing, false, why.c_str());
+    if ((rc = step.Commit()) != SQLITE_OK) return FailSql(s, st, rc, doing);
     RefreshCursorsOf(c->store->shared, c->meta->id);
     return 0;
   });
@@ -298,9 +348,13 @@ int32_t RareSetOwnerOnTable(uint32_t hTable, const char* owner, int32_t accessMo
       return Fail(s, DRM_ERR_INVALID_PARAMETER, "access mode " + std::to_string(accessMode) + " is not 0 to 3");
     if (c->ownerReadOnly || c->readOnly)
       return Fail(s, DRM_ERR_ACCESS_DENIED, "the handle on table '" + c->meta->name + "' lacks the owner's rights");
-    int rc = RunDdl(c->store, "UPDATE drm_tables SET owner = " + QuoteLiteral(o) + ", access = " +
-                                  std::to_string(accessMode) + " WHERE id = " + std::to_string(c->meta->id) + ";");
-    if (rc != SQLITE_OK) return FailSql(s, c->store, rc, "setting the owner of table '" + c->meta->name + "'");
+    std::string why;
+    int rc = RunDdl(c->store,
+                    "UPDATE drm_tables SET owner = " + QuoteLiteral(o) + ", access = " + std::to_string(accessMode) +
+                        " WHERE id = " + std::to_string(c->meta->id) + ";",
+                    why);
+    if (rc != SQLITE_OK)
+      return FailSql(s, c->store, rc, "setting the owner of table '" + c->meta->name + "'", false, why.c_str());
     RefreshCursorsOf(c->store->shared, c->meta->id);
     return 0;
   });
@@ -316,8 +370,9 @@ int32_t RareGetDatabaseTableInfo(uint32_t hSession, uint32_t hDatabase, uint32_t
     int rc = SQLITE_OK;
     StmtPtr q = Prepare(d->store, "SELECT name FROM drm_tables ORDER BY name COLLATE NOCASE", &rc);
     if (!q) return FailSql(s, d->store, rc, "listing the tables of '" + d->store->location + "'");
-    while (sqlite3_step(q.get()) == SQLITE_ROW)
+    while ((rc = sqlite3_step(q.get())) == SQLITE_ROW)
       rows.push_back({Val::MakeText(ColumnText(q.get(), 0)), Val::MakeInt(0), Val::MakeInt(0)});
+    if (rc != SQLITE_DONE) return FailSql(s, d->store, rc, "listing the tables of '" + d->store->location + "'");
     info[DRM_TI_CURSOR / 4] = NewResult(e, s, hDatabase, {0, 4, 4}, std::move(rows));
     info[DRM_TI_NAME / 4] = 1;
     info[DRM_TI_TYPE / 4] = 2;

@@ -23,14 +23,60 @@ int32_t Fail(Session* s, int32_t status, std::string text) {
   return status;
 }
 
-int32_t FailSql(Session* s, Store* st, int rc, const std::string& context, bool recordLevel) {
-  std::string msg = st && st->db ? sqlite3_errmsg(st->db.get()) : sqlite3_errstr(rc);
+namespace {
+
+// What a refused lock means. Outside a transaction, and inside one that has
+// not read yet, a write waits for the lock up to the wait time. A
+// transaction that has read cannot wait (SQLite answers at once, since
+// waiting could deadlock two such transactions), and once another writer
+// has committed after it read, it can never write: it must be rolled back.
+std::string LockConflictText(Store* st, int rc) {
+  const std::string where = "'" + (st ? st->location : std::string()) + "'";
+  if ((rc & 0xFF) == SQLITE_LOCKED) return where + " is locked by another statement of this session";
+  if (rc == SQLITE_BUSY_SNAPSHOT)
+    return "another session or process changed " + where +
+           " after this transaction read from it, so the transaction cannot write; roll it back and repeat it";
+  if (st && st->db && st->txnDepth > 0 && sqlite3_txn_state(st->db.get(), "main") == SQLITE_TXN_READ)
+    return "another session or process is writing to " + where +
+           ", and this transaction has read from it, so it cannot wait for the lock; roll it back and repeat it";
+  return "another session or process held the lock on " + where + " beyond the wait time of " +
+         std::to_string(st ? st->busyMs : 0) + " ms";
+}
+
+}  // namespace
+
+WriteStep::~WriteStep() {
+  if (FOpen) Exec(FStore, "ROLLBACK");
+}
+
+int WriteStep::Begin() {
+  if (FStore->txnDepth > 0 || !sqlite3_get_autocommit(FStore->db.get())) return SQLITE_OK;
+  int rc = Exec(FStore, "BEGIN IMMEDIATE");
+  FOpen = rc == SQLITE_OK;
+  return rc;
+}
+
+int WriteStep::Commit() {
+  if (!FOpen) return SQLITE_OK;
+  int rc = Exec(FStore, "COMMIT");
+  if (rc != SQLITE_OK) return rc;  // the destructor rolls back
+  FOpen = false;
+  return SQLITE_OK;
+}
+
+int32_t FailSql(Session* s, Store* st, int rc, const std::string& context, bool recordLevel, const char* message) {
+  std::string msg = message ? message : st && st->db ? sqlite3_errmsg(st->db.get()) : sqlite3_errstr(rc);
   int32_t status;
   switch (rc & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
       status = recordLevel ? DRM_ERR_RECORD_LOCKED : DRM_ERR_LOCK_WRITE;
-      msg = "another session or process holds the lock on '" + (st ? st->location : "") + "' beyond the wait time";
+      msg = LockConflictText(st, rc);
+      break;
+    case SQLITE_TOOBIG:
+      status = DRM_ERR_RECORD_TOO_LONG;
+      msg = "the record would exceed the largest value the storage takes (" +
+            std::to_string(st && st->db ? sqlite3_limit(st->db.get(), SQLITE_LIMIT_LENGTH, -1) : 0) + " bytes)";
       break;
     case SQLITE_FULL: status = DRM_ERR_DISK_FULL; break;
     case SQLITE_NOMEM: status = DRM_ERR_OUT_OF_MEMORY; break;

@@ -105,7 +105,9 @@ struct Val {
   bool operator==(const Val& o) const;
 };
 
-void BindVal(sqlite3_stmt* st, int idx, const Val& v);
+// Binds a value; the SQLite result (SQLITE_TOOBIG for a value over the
+// connection's length limit, which would otherwise be bound as NULL).
+int BindVal(sqlite3_stmt* st, int idx, const Val& v);
 Val ColumnVal(sqlite3_stmt* st, int col);
 
 struct ColumnMeta {

@@ -39,6 +39,7 @@ struct Store {
   bool readOnly = false;
   SharedFile* shared = nullptr;
   Session* session = nullptr;
+  int busyMs = 0;    // how long a write waits for the lock
   int txnDepth = 0;  // levels begun on this connection
   struct DdlEntry {
     int depth;
@@ -210,10 +211,35 @@ struct Engine {
 
 Engine& TheEngine();
 
+// One write as an atomic step. Outside a transaction the step is a
+// transaction of its own that takes the write lock when it begins (waiting
+// up to the store's wait time), so what the step reads to decide how to
+// write (the row an update compares, the highest number an insert draws)
+// cannot change before it writes; it is rolled back unless it commits.
+// Inside an open transaction that transaction is the unit: the step adds
+// nothing, and a failing statement undoes only itself.
+class WriteStep {
+ public:
+  explicit WriteStep(Store* st) noexcept : FStore(st) {}
+  WriteStep(const WriteStep&) = delete;
+  WriteStep& operator=(const WriteStep&) = delete;
+  ~WriteStep();
+  // SQLITE_OK, or the SQLite result of taking the lock.
+  int Begin();
+  // SQLITE_OK, or the SQLite result of the commit (the step is then undone).
+  int Commit();
+
+ private:
+  Store* FStore;
+  bool FOpen = false;
+};
+
 // Records the failure as the session's last one and returns the status.
 int32_t Fail(Session* s, int32_t status, std::string text);
-// Maps an SQLite failure to a status and records it.
-int32_t FailSql(Session* s, Store* st, int rc, const std::string& context, bool recordLevel = false);
+// Maps an SQLite failure to a status and records it with SQLite's message
+// (the connection's current one unless `message` is given).
+int32_t FailSql(Session* s, Store* st, int rc, const std::string& context, bool recordLevel = false,
+                const char* message = nullptr);
 
 // SQL helpers.
 std::string QuoteLiteral(const std::string& s);

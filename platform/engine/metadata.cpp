@@ -31,8 +31,8 @@ int32_t LoadTableMetaById(Store* st, int64_t id, std::shared_ptr<TableMeta>& out
   auto m = std::make_shared<TableMeta>();
   StmtPtr q = Prepare(st, "SELECT id, name, owner, access FROM drm_tables WHERE id = ?");
   if (!q) return DRM_ERR_DISK_IO;
-  sqlite3_bind_int64(q.get(), 1, id);
-  int rc = sqlite3_step(q.get());
+  int rc = sqlite3_bind_int64(q.get(), 1, id);
+  if (rc == SQLITE_OK) rc = sqlite3_step(q.get());
   if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? DRM_ERR_NO_SUCH_TABLE : DRM_ERR_DISK_IO;
   m->id = sqlite3_column_int64(q.get(), 0);
   m->name = ColumnText(q.get(), 1);
@@ -43,9 +43,11 @@ int32_t LoadTableMetaById(Store* st, int64_t id, std::shared_ptr<TableMeta>& out
               "SELECT col_id, name, coltyp, cbmax, prec, scale, grbit, dflt, collation "
               "FROM drm_columns WHERE table_id = ? ORDER BY col_id");
   if (!q) return DRM_ERR_DISK_IO;
-  sqlite3_bind_int64(q.get(), 1, id);
+  if (sqlite3_bind_int64(q.get(), 1, id) != SQLITE_OK) return DRM_ERR_DISK_IO;
   uint32_t seq = 0;
-  while (sqlite3_step(q.get()) == SQLITE_ROW) {
+  // A description read only in part would show a table without some of
+  // its columns: every step's result counts.
+  while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
     sqlite3_stmt* r = q.get();
     ColumnMeta c;
     c.id = static_cast<uint32_t>(sqlite3_column_int64(r, 0));
@@ -63,11 +65,12 @@ int32_t LoadTableMetaById(Store* st, int64_t id, std::shared_ptr<TableMeta>& out
     if (sqlite3_column_type(r, 8) != SQLITE_NULL) c.collation = ColumnText(r, 8);
     m->columns.push_back(std::move(c));
   }
+  if (rc != SQLITE_DONE) return DRM_ERR_DISK_IO;
 
   q = Prepare(st, "SELECT idx_no, name, flags, segs FROM drm_indexes WHERE table_id = ? ORDER BY idx_no");
   if (!q) return DRM_ERR_DISK_IO;
-  sqlite3_bind_int64(q.get(), 1, id);
-  while (sqlite3_step(q.get()) == SQLITE_ROW) {
+  if (sqlite3_bind_int64(q.get(), 1, id) != SQLITE_OK) return DRM_ERR_DISK_IO;
+  while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) {
     IndexMeta ix;
     ix.number = static_cast<uint32_t>(sqlite3_column_int64(q.get(), 0));
     ix.name = ColumnText(q.get(), 1);
@@ -75,6 +78,7 @@ int32_t LoadTableMetaById(Store* st, int64_t id, std::shared_ptr<TableMeta>& out
     if (!ParseSegments(ColumnText(q.get(), 3), ix.segments)) return DRM_ERR_NOT_DB_FILE;
     m->indexes.push_back(std::move(ix));
   }
+  if (rc != SQLITE_DONE) return DRM_ERR_DISK_IO;
   for (size_t i = 0; i < m->columns.size(); ++i) {
     uint32_t cid = m->columns[i].id;
     if (cid >= m->indexById.size()) m->indexById.resize(cid + 1, -1);
@@ -88,8 +92,8 @@ int32_t LoadTableMeta(Session* s, Store* st, const std::string& name, std::share
   int rc = SQLITE_OK;
   StmtPtr q = Prepare(st, "SELECT id FROM drm_tables WHERE name = ? COLLATE NOCASE", &rc);
   if (!q) return FailSql(s, st, rc, "reading the table list of '" + st->location + "'");
-  sqlite3_bind_text(q.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-  rc = sqlite3_step(q.get());
+  rc = sqlite3_bind_text64(q.get(), 1, name.data(), name.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (rc == SQLITE_OK) rc = sqlite3_step(q.get());
   int64_t id = rc == SQLITE_ROW ? sqlite3_column_int64(q.get(), 0) : 0;
   q.reset();
   if (rc == SQLITE_DONE) return Fail(s, DRM_ERR_NO_SUCH_TABLE, "table '" + name + "' is not in '" + st->location + "'");

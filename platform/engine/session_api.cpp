@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/engine/entry.h"
@@ -51,7 +52,14 @@ int32_t OpenConnection(Session* s, const std::string& file, Store& st) {
     return Fail(s, existed ? DRM_ERR_PERMISSION_DENIED : DRM_ERR_INVALID_PATH,
                 "cannot open or create the storage file '" + file + "': " + why);
   }
-  sqlite3_busy_timeout(st.db.get(), BusyWaitMs());
+  st.busyMs = BusyWaitMs();
+  sqlite3_busy_timeout(st.db.get(), st.busyMs);
+  // The largest value, and record, the storage takes: SQLite's own limit,
+  // or less when the environment asks for less (so that tests reach it).
+  if (const char* max = std::getenv("DAC_ENGINE_MAX_LENGTH")) {
+    int bytes = 0;
+    if (ParseNumber(std::string_view(max), bytes) && bytes > 0) sqlite3_limit(st.db.get(), SQLITE_LIMIT_LENGTH, bytes);
+  }
   sqlite3_extended_result_codes(st.db.get(), 1);
   return 0;
 }
@@ -80,6 +88,99 @@ int32_t CheckFormat(Session* s, Store& st, bool& ours) {
                   "'" + file + "' holds data of another program, not a database of this engine");
   }
   return 0;
+}
+
+// ---- Transaction levels ------------------------------------------------------
+//
+// Level n of the session's transaction is the savepoint "sn" on every
+// connection, level 1 opened by BEGIN: so that a rollback can go back to
+// the start of any level, the outermost included, without ending the
+// SQLite transaction and giving up its write lock.
+
+std::string LevelName(int level) { return "s" + std::to_string(level); }
+
+// Opens levels `from` to `to` on the connection.
+int EnterLevels(Store* st, int from, int to) {
+  for (int level = from; level <= to; ++level) {
+    int rc = Exec(st, (level == 1 ? "BEGIN; SAVEPOINT " : "SAVEPOINT ") + LevelName(level));
+    if (rc != SQLITE_OK) return rc;
+    st->txnDepth = level;
+  }
+  return SQLITE_OK;
+}
+
+// Makes the logged definitions again, all or none: on failure nothing of
+// the attempt is left, in the data or in the log. `why` receives SQLite's
+// message of the failure.
+int Replay(Store* st, const std::vector<Store::DdlEntry>& redo, std::string& why) {
+  const size_t logged = st->ddlLog.size();
+  int rc = Exec(st, "SAVEPOINT replay");
+  for (size_t i = 0; i < redo.size() && rc == SQLITE_OK; ++i) rc = ExecDdl(st, redo[i].sql);
+  if (rc == SQLITE_OK) rc = Exec(st, "RELEASE replay");
+  if (rc != SQLITE_OK) {
+    why = sqlite3_errmsg(st->db.get());
+    Exec(st, "ROLLBACK TO replay; RELEASE replay");
+    st->ddlLog.resize(logged);
+  }
+  return rc;
+}
+
+// Rolls the connection back to the start of `level`. Data definition is not
+// undone by a rollback: what was defined at this level or above is defined
+// again before the write lock is given back, in the same SQLite
+// transaction, so no other writer comes in between (to take the write lock,
+// a table name or an id) and a process killed on the way leaves the
+// definitions whole or not at all. When they cannot be made again, the
+// level is rolled back with its definitions and the failure is returned.
+int32_t RollbackStore(Session* s, Store* st, int level, const std::string& name) {
+  for (Cursor* c : st->shared->cursors)
+    if (c->store == st) CursorResetStatements(c);
+  std::vector<Store::DdlEntry> redo, keep;
+  for (auto& d : st->ddlLog) (d.depth >= level ? redo : keep).push_back(d);
+  st->ddlLog = std::move(keep);
+  const std::string sp = LevelName(level);
+  int32_t result = 0;
+  if (redo.empty()) {
+    Exec(st, level == 1 ? "ROLLBACK" : "ROLLBACK TO " + sp + "; RELEASE " + sp);
+    st->txnDepth = level - 1;
+  } else {
+    const int outer = level - 1;
+    int rc = Exec(st, level == 1 ? "ROLLBACK TO " + sp : "ROLLBACK TO " + sp + "; RELEASE " + sp);
+    bool rejoin = false;
+    if (rc != SQLITE_OK && sqlite3_get_autocommit(st->db.get())) {
+      // SQLite ended the transaction itself (after a full disk or an I/O
+      // error): define again in a transaction of its own, then follow the
+      // session's open levels again.
+      rc = Exec(st, "BEGIN IMMEDIATE");
+      rejoin = outer > 0;
+      redo.insert(redo.begin(), st->ddlLog.begin(), st->ddlLog.end());
+      st->ddlLog.clear();
+      st->txnDepth = 0;
+    } else {
+      st->txnDepth = outer;  // the definitions made again belong to the outer level
+    }
+    std::string why;
+    if (rc == SQLITE_OK) {
+      rc = Replay(st, redo, why);
+      if (rc == SQLITE_OK && st->txnDepth == 0) rc = Exec(st, "COMMIT");
+    } else {
+      why = sqlite3_errmsg(st->db.get());
+    }
+    if (rc != SQLITE_OK) {
+      if (st->txnDepth == 0 && !sqlite3_get_autocommit(st->db.get())) Exec(st, "ROLLBACK");
+      result = FailSql(s, st, rc,
+                       "rolled back transaction level '" + name + "' of '" + st->location +
+                           "', but the table definitions made in it were not kept: defining them again failed",
+                       false, why.c_str());
+    }
+    if (rejoin && EnterLevels(st, 1, outer) != SQLITE_OK && !result)
+      result = FailSql(s, st, SQLITE_ERROR, "rejoining the transaction on '" + st->location + "'");
+  }
+  ++st->shared->version;
+  std::set<int64_t> tables;
+  for (Cursor* c : st->shared->cursors) tables.insert(c->meta->id);
+  for (int64_t t : tables) RefreshCursorsOf(st->shared, t);
+  return result;
 }
 
 int32_t OpenStore(Engine& e, Session* s, const std::string& location, bool exclusive, Store*& out) {
@@ -144,32 +245,31 @@ int32_t OpenStore(Engine& e, Session* s, const std::string& location, bool exclu
   st->exclusive = exclusive;
   st->refs = 1;
   // Join a transaction that is already open in this session.
-  if (!s->savepoints.empty()) {
-    Exec(st.get(), "BEGIN");
-    st->txnDepth = 1;
-    for (size_t i = 1; i < s->savepoints.size(); ++i) {
-      Exec(st.get(), "SAVEPOINT s" + std::to_string(i + 1));
-      st->txnDepth = static_cast<int>(i + 1);
-    }
-  }
+  if (int rc = EnterLevels(st.get(), 1, static_cast<int>(s->savepoints.size())); rc != SQLITE_OK)
+    return FailSql(s, st.get(), rc, "joining the open transaction on '" + location + "'");
   out = st.get();
   s->stores[file] = std::move(st);
   return 0;
 }
 
-void CloseStore(Engine& e, Session* s, Store* st) {
+// Closes the store; a transaction still open on it is rolled back as an
+// explicit rollback would, and the failure of that is returned.
+int32_t CloseStore(Engine& e, Session* s, Store* st) {
   for (auto it = e.cursors.begin(); it != e.cursors.end();) {
     Cursor* c = it->second.get();
     ++it;
     if (c->store == st) CloseCursor(e, c);
   }
-  if (st->txnDepth > 0) Exec(st, "ROLLBACK");
+  int32_t r = 0;
+  if (st->txnDepth > 0 && st->shared)
+    r = RollbackStore(s, st, 1, s->savepoints.empty() ? std::string() : s->savepoints.front());
   if (st->shared && --st->shared->stores == 0) e.files.erase(st->shared->file);
   // Dropping the store closes its connection and its open lock.
   s->stores.erase(s->stores.find(st->file));
+  return r;
 }
 
-void CloseDb(Engine& e, DbHandle* d) {
+int32_t CloseDb(Engine& e, DbHandle* d) {
   Session* s = d->session;
   for (auto it = e.cursors.begin(); it != e.cursors.end();) {
     Cursor* c = it->second.get();
@@ -183,8 +283,8 @@ void CloseDb(Engine& e, DbHandle* d) {
       ++it;
   }
   Store* st = d->store;
-  if (--st->refs == 0) CloseStore(e, s, st);
   e.databases.erase(d->handle);
+  return --st->refs == 0 ? CloseStore(e, s, st) : 0;
 }
 
 // Checks the account of a secured database; credentials may carry an
@@ -219,18 +319,19 @@ int32_t StartTransaction(Session* s, const std::string& name) {
   for (auto& n : s->savepoints)
     if (n == name)
       return Fail(s, DRM_ERR_SAVEPOINT_IN_USE, "transaction level '" + name + "' is already open in this session");
-  int depth = static_cast<int>(s->savepoints.size()) + 1;
+  const int level = static_cast<int>(s->savepoints.size()) + 1;
   std::vector<Store*> done;
   for (auto& [f, st] : s->stores) {
-    int rc = Exec(st.get(), depth == 1 ? "BEGIN" : "SAVEPOINT s" + std::to_string(depth));
+    int rc = EnterLevels(st.get(), level, level);
     if (rc != SQLITE_OK) {
+      int32_t r = FailSql(s, st.get(), rc, "starting transaction level '" + name + "'");
+      if (level == 1 && !sqlite3_get_autocommit(st->db.get())) Exec(st.get(), "ROLLBACK");
       for (Store* d : done) {
-        Exec(d, depth == 1 ? "ROLLBACK" : "RELEASE s" + std::to_string(depth));
-        d->txnDepth = depth - 1;
+        Exec(d, level == 1 ? "ROLLBACK" : "RELEASE " + LevelName(level));
+        d->txnDepth = level - 1;
       }
-      return FailSql(s, st.get(), rc, "starting transaction level '" + name + "'");
+      return r;
     }
-    st->txnDepth = depth;
     done.push_back(st.get());
   }
   s->savepoints.push_back(name);
@@ -240,7 +341,7 @@ int32_t StartTransaction(Session* s, const std::string& name) {
 int32_t CommitLevel(Session* s, int level, const std::string& name) {
   for (auto& [f, st] : s->stores) {
     if (st->txnDepth < level) continue;
-    int rc = Exec(st.get(), level == 1 ? "COMMIT" : "RELEASE s" + std::to_string(level));
+    int rc = Exec(st.get(), level == 1 ? "COMMIT" : "RELEASE " + LevelName(level));
     if (rc != SQLITE_OK) return FailSql(s, st.get(), rc, "committing transaction level '" + name + "'");
     st->txnDepth = level - 1;
     for (auto& d : st->ddlLog)
@@ -250,28 +351,16 @@ int32_t CommitLevel(Session* s, int level, const std::string& name) {
   return 0;
 }
 
-void RollbackLevel(Session* s, int level) {
+// Rolls every connection back to the start of `level`; the first failure
+// is returned, and the level is ended on every connection all the same.
+int32_t RollbackLevel(Session* s, int level, const std::string& name) {
+  int32_t result = 0;
   for (auto& [f, store] : s->stores) {
-    Store* st = store.get();
-    if (st->txnDepth < level) continue;
-    for (Cursor* c : st->shared->cursors)
-      if (c->store == st) CursorResetStatements(c);
-    if (level == 1)
-      Exec(st, "ROLLBACK");
-    else
-      Exec(st, "ROLLBACK TO s" + std::to_string(level) + "; RELEASE s" + std::to_string(level));
-    st->txnDepth = level - 1;
-    // Data definition is not undone by a rollback: replay it.
-    std::vector<Store::DdlEntry> redo;
-    std::vector<Store::DdlEntry> keep;
-    for (auto& d : st->ddlLog) (d.depth >= level ? redo : keep).push_back(d);
-    st->ddlLog = keep;
-    for (auto& d : redo) ExecDdl(st, d.sql);
-    ++st->shared->version;
-    std::set<int64_t> tables;
-    for (Cursor* c : st->shared->cursors) tables.insert(c->meta->id);
-    for (int64_t t : tables) RefreshCursorsOf(st->shared, t);
+    if (store->txnDepth < level) continue;
+    int32_t r = RollbackStore(s, store.get(), level, name);
+    if (r && !result) result = r;
   }
+  return result;
 }
 
 }  // namespace
@@ -303,12 +392,19 @@ int32_t RareEndSession(uint32_t hSession) noexcept {
       else
         ++it;
     }
+    // The open transaction ends as an explicit rollback of it would.
+    int32_t r = s->savepoints.empty() ? 0 : RollbackLevel(s, 1, s->savepoints.front());
+    s->savepoints.clear();
     std::vector<DbHandle*> dbs;
     for (auto& [h, d] : e.databases)
       if (d->session == s) dbs.push_back(d.get());
     for (DbHandle* d : dbs) CloseDb(e, d);
+    if (r) {
+      // The session is gone: its failure is kept where sessionless ones are.
+      Fail(nullptr, r, s->lastText);
+    }
     e.ForgetSession(hSession);
-    return 0;
+    return r;
   });
 }
 
@@ -339,11 +435,13 @@ int32_t RareSetTransact(uint32_t hSession, int32_t operation, const char* savepo
     if (level < 0) return 0;  // already ended together with an outer level
     if (operation == DRM_TRANS_COMMIT) {
       if (int32_t r = CommitLevel(s, level, name)) return r;
-    } else {
-      RollbackLevel(s, level);
+      s->savepoints.resize(static_cast<size_t>(level - 1));
+      return 0;
     }
+    // The level ends whether or not its table definitions could be kept.
+    int32_t r = RollbackLevel(s, level, name);
     s->savepoints.resize(static_cast<size_t>(level - 1));
-    return 0;
+    return r;
   });
 }
 
@@ -392,10 +490,8 @@ int32_t RareOpenDatabase(uint32_t hSession, const char* target, uint32_t* hDatab
 }
 
 int32_t RareCloseDatabase(uint32_t hSession, uint32_t hDatabase) noexcept {
-  return SessionDatabaseEntry(__func__, hSession, hDatabase, [&](Engine& e, Session*, DbHandle* d) -> int32_t {
-    CloseDb(e, d);
-    return 0;
-  });
+  return SessionDatabaseEntry(__func__, hSession, hDatabase,
+                              [&](Engine& e, Session*, DbHandle* d) -> int32_t { return CloseDb(e, d); });
 }
 
 int32_t RareIsDatabaseSecured(uint32_t hDatabase, uint16_t* secured) noexcept {

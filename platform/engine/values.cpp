@@ -24,18 +24,16 @@ bool Val::operator==(const Val& o) const {
   }
 }
 
-void BindVal(sqlite3_stmt* st, int idx, const Val& v) {
+int BindVal(sqlite3_stmt* st, int idx, const Val& v) {
   switch (v.kind) {
-    case Val::Null: sqlite3_bind_null(st, idx); break;
-    case Val::Int: sqlite3_bind_int64(st, idx, v.i); break;
-    case Val::Real: sqlite3_bind_double(st, idx, v.d); break;
+    case Val::Null: return sqlite3_bind_null(st, idx);
+    case Val::Int: return sqlite3_bind_int64(st, idx, v.i);
+    case Val::Real: return sqlite3_bind_double(st, idx, v.d);
     case Val::Text:
-      sqlite3_bind_text(st, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
-      break;
-    case Val::Blob:
-      sqlite3_bind_blob(st, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
-      break;
+      return sqlite3_bind_text64(st, idx, v.s.data(), v.s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    case Val::Blob: return sqlite3_bind_blob64(st, idx, v.s.data(), v.s.size(), SQLITE_TRANSIENT);
   }
+  return SQLITE_MISUSE;
 }
 
 Val ColumnVal(sqlite3_stmt* st, int col) {
