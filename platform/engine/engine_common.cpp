@@ -133,11 +133,17 @@ std::string ColumnText(sqlite3_stmt* st, int col) {
            : std::string();
 }
 
-bool IsValidName(const std::string& n) {
-  if (n.empty() || n.size() > 255) return false;
-  for (char ch : n)
-    if (static_cast<unsigned char>(ch) < 0x20) return false;
-  return true;
+bool IsControlCharacter(char ch) {
+  auto u = static_cast<unsigned char>(ch);
+  return u < 0x20 || u == 0x7F;
 }
+
+bool HasControlCharacter(std::string_view text) {
+  for (char ch : text)
+    if (IsControlCharacter(ch)) return true;
+  return false;
+}
+
+bool IsValidName(const std::string& n) { return !n.empty() && n.size() <= 255 && !HasControlCharacter(n); }
 
 }  // namespace drmengine

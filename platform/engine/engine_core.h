@@ -90,6 +90,11 @@ inline bool ParseNumber(std::string_view text, double& out) {
   return true;
 }
 
+// Control characters are the bytes below 0x20 and DEL (0x7F); bytes above
+// are text (UTF-8).
+bool IsControlCharacter(char ch);
+bool HasControlCharacter(std::string_view text);
+
 // A stored value as SQLite keeps it.
 struct Val {
   enum Kind : uint8_t { Null, Int, Real, Text, Blob } kind = Null;

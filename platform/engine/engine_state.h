@@ -241,6 +241,8 @@ void StopReaders(Store* st);
 void CursorSetOrder(Cursor* c, int indexPos);
 void CursorReleaseLock(Cursor* c);
 void CloseCursor(Engine& e, Cursor* c);
+// Names of tables, columns, indexes: 1 to 255 bytes without control
+// characters (below 0x20, and DEL).
 bool IsValidName(const std::string& n);
 
 }  // namespace drmengine
