@@ -175,8 +175,10 @@ void ValToEngine(const ColumnMeta& c, const Val& v, std::string& out);
 // A filter/key constant (lenient about lengths) to a comparable stored value.
 int32_t ConstToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out,
                    std::string& what);
-// A default text to the stored value; false when it cannot be parsed.
-bool DefaultToVal(const ColumnMeta& c, const std::string& text, Val& out);
+// A default text to the stored value; false, with the reason in `why`, when
+// it is not a whole value of the column's type within the column's range
+// and length (`out` is then left alone).
+bool DefaultToVal(const ColumnMeta& c, const std::string& text, Val& out, std::string* why = nullptr);
 int32_t ValidateColumnType(uint32_t colTyp, uint32_t cbMax, uint16_t precision, uint16_t scale,
                            std::string& what);
 int32_t IntPower10(int64_t& v, int32_t power);  // 1 success, 0 overflow
