@@ -204,14 +204,22 @@ struct NamedDatabase {
   std::string dataPath;
   // A line of the registry that cannot be read keeps its name (the text up
   // to the first tab) and is written back unchanged; `problem` says why it
-  // cannot be used.
+  // cannot be used, naming the file and the line.
   std::string unreadLine;
   std::string problem;
+  size_t line = 0;  // 1-based, in the file as read
   bool Readable() const { return problem.empty(); }
 };
 using RegistryFn = std::function<int32_t(std::vector<NamedDatabase>& list)>;
-// Registry access under a file lock; the callback may change the list and
-// returns a status; the list is rewritten when `write` is set and the status is 0.
+// Registry access under a file lock, waited for at most BusyWaitMs(); the
+// callback may change the list and returns a status; the list is rewritten
+// when `write` is set and the status is 0. Failures of its own: -1102 when
+// the lock was not had in time, 2307 when the file or lock cannot be opened
+// or read, 2306 when it cannot be rewritten; `what` says which.
 int32_t WithRegistry(bool write, const RegistryFn& fn, std::string& what);
+// The first entry of that name, compared without case; null when none.
+const NamedDatabase* FindNamed(const std::vector<NamedDatabase>& list, const std::string& name);
+// 1 to 20 characters, no control characters, no path separators or ':'.
+bool IsValidDatabaseName(const std::string& name);
 
 }  // namespace drmengine
