@@ -193,7 +193,9 @@ std::string ConfigDir();
 // Resolves a database name or path to a directory (or storage file) path.
 // Returns 0 or a status with a detail text.
 int32_t ResolveLocation(const std::string& name, std::string& path, std::string& what);
-std::string MapPath(const std::string& windowsOrPosix);
+// The local path of a location (Windows-style or POSIX), existing or not:
+// 0, or -1203 (another host's share) or -1023 (an unknown share) with `what`.
+int32_t MapLocation(const std::string& windowsOrPosix, std::string& path, std::string& what);
 bool HostIsLocal(const std::string& host);
 int BusyWaitMs();
 

@@ -123,25 +123,78 @@ int BusyWaitMs() {
   return ms < 0 ? 0 : ms;
 }
 
-std::string MapPath(const std::string& in) {
-  std::string p = in;
-  for (char& ch : p)
-    if (ch == '\\') ch = '/';
-  std::string root;
-  if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
-    root = DriveRoot(p[0]);
-    p = p.substr(2);
-    if (p.empty() || p[0] != '/') p = "/" + p;
-    p = root + p;
+namespace {
+
+bool IsSeparator(char ch) { return ch == '/' || ch == '\\'; }
+
+// The components of a path under a root that nothing may climb out of:
+// "." is dropped and ".." at the root stays there, as a drive root is its
+// own parent.
+std::string UnderRoot(const std::string& root, const std::string& rest) {
+  std::vector<std::string> parts;
+  std::stringstream ss(rest);
+  std::string part;
+  while (std::getline(ss, part, '/')) {
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
   }
-  // Collapse duplicate separators and a trailing one.
+  std::string out = root;
+  for (auto& p : parts) out += "/" + p;
+  return out;
+}
+
+// Duplicate separators and a trailing one go.
+std::string Tidy(const std::string& p) {
   std::string out;
   for (char ch : p) {
     if (ch == '/' && !out.empty() && out.back() == '/') continue;
     out.push_back(ch);
   }
   if (out.size() > 1 && out.back() == '/') out.pop_back();
-  return MatchComponentsIgnoringCase(out);
+  return out;
+}
+
+}  // namespace
+
+int32_t MapLocation(const std::string& in, std::string& out, std::string& what) {
+  std::string p = in;
+  // A UNC name, \\host\share\path: another computer's share is not local;
+  // this computer's administrative share "X$" is its drive X, and other
+  // shares have no meaning here (a share table is no part of this system).
+  if (p.size() >= 2 && IsSeparator(p[0]) && IsSeparator(p[1]) && (p[0] == '\\' || p[1] == '\\')) {
+    for (char& ch : p)
+      if (ch == '\\') ch = '/';
+    size_t hostEnd = p.find('/', 2);
+    std::string host = p.substr(2, hostEnd == std::string::npos ? std::string::npos : hostEnd - 2);
+    std::string rest = hostEnd == std::string::npos ? "" : p.substr(hostEnd + 1);
+    size_t shareEnd = rest.find('/');
+    std::string share = rest.substr(0, shareEnd);
+    rest = shareEnd == std::string::npos ? "" : rest.substr(shareEnd);
+    if (host.empty() || !HostIsLocal(host)) {
+      what = "location '" + in + "' names a share of host '" + host +
+             "', which is not this computer; this engine opens local databases only";
+      return DRM_ERR_NO_SUCH_DATABASE;
+    }
+    if (share.size() != 2 || !std::isalpha(static_cast<unsigned char>(share[0])) || share[1] != '$') {
+      what = "location '" + in + "' names the share '" + share +
+             "' of this computer; only the drive shares (C$, D$, ...) name local folders";
+      return DRM_ERR_INVALID_PATH;
+    }
+    p = share.substr(0, 1) + ":" + rest;
+  }
+  for (char& ch : p)
+    if (ch == '\\') ch = '/';
+  if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
+    out = MatchComponentsIgnoringCase(Tidy(UnderRoot(Tidy(DriveRoot(p[0])), p.substr(2))));
+    return 0;
+  }
+  // Any other path is this computer's own, taken as the system resolves it.
+  out = MatchComponentsIgnoringCase(Tidy(p));
+  return 0;
 }
 
 bool HostIsLocal(const std::string& host) {
@@ -184,14 +237,14 @@ int32_t ResolveLocation(const std::string& name, std::string& path, std::string&
       return DRM_ERR_NO_SUCH_DATABASE;
     }
     const NamedDatabase& db = *found;
-    path = MapPath(db.dataPath.empty() ? db.dictPath : db.dataPath);
+    if (int32_t mapped = MapLocation(db.dataPath.empty() ? db.dictPath : db.dataPath, path, what)) return mapped;
     if (!IsDir(path)) {
       what = "the folder '" + path + "' of named database '" + db.name + "' does not exist";
       return DRM_ERR_INVALID_PATH;
     }
     return 0;
   }
-  path = MapPath(name);
+  if (int32_t r = MapLocation(name, path, what)) return r;
   if (!Exists(path)) {
     what = "the location '" + name + "' (folder '" + path + "') does not exist";
     return DRM_ERR_INVALID_PATH;

@@ -56,7 +56,9 @@ int32_t CheckPaths(const NamedRequest& r) {
   if (int32_t st = CheckPathText(r.data, "data", r.name)) return st;
   if (r.dict.empty())
     return Fail(nullptr, DRM_DBN_INVALID_PATH, "a dictionary path is required for named database '" + r.name + "'");
-  std::string dictDir = MapPath(r.dict);
+  std::string dictDir, dataDir, what;
+  if (MapLocation(r.dict, dictDir, what) || (!r.data.empty() && MapLocation(r.data, dataDir, what)))
+    return Fail(nullptr, DRM_DBN_INVALID_PATH, "named database '" + r.name + "': " + what);
   if (r.flags[2]) {
     for (size_t i = 1; i <= dictDir.size(); ++i)
       if (i == dictDir.size() || dictDir[i] == '/') ::mkdir(dictDir.substr(0, i).c_str(), 0700);
@@ -65,7 +67,6 @@ int32_t CheckPaths(const NamedRequest& r) {
     return Fail(nullptr, DRM_DBN_INVALID_PATH,
                 "the dictionary folder '" + dictDir + "' of named database '" + r.name + "' does not exist");
   if (!r.data.empty()) {
-    std::string dataDir = MapPath(r.data);
     if (!IsDirectory(dataDir))
       return Fail(nullptr, DRM_DBN_INVALID_PATH,
                   "the data folder '" + dataDir + "' of named database '" + r.name + "' does not exist");
@@ -211,3 +212,19 @@ int32_t RareListDatabaseNames(char* buffer, uint32_t bufferSize, uint32_t* lengt
 }
 
 }  // extern "C"
+
+extern "C" int32_t DrmEngineLocalPath(const char* location, char* buffer, uint32_t bufferSize,
+                                      uint32_t* length) noexcept {
+  return Entry(__func__, [&](Engine&) -> int32_t {
+    if (!location) return Fail(nullptr, DRM_ERR_INVALID_PARAMETER, "no location was given");
+    std::string path, what;
+    if (int32_t r = MapLocation(location, path, what)) return Fail(nullptr, r, what);
+    if (length) *length = static_cast<uint32_t>(path.size());
+    if (!buffer || bufferSize < path.size() + 1)
+      return Fail(nullptr, DRM_ERR_BUFFER_TOO_SMALL,
+                  "the local path of '" + std::string(location) + "' needs " + std::to_string(path.size() + 1) +
+                      " bytes");
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return 0;
+  });
+}

@@ -82,10 +82,32 @@ int32_t CheckFormat(Session* s, Store& st, bool& ours) {
   return 0;
 }
 
-int32_t OpenStore(Engine& e, Session* s, const std::string& location, bool exclusive, Store*& out) {
+// The storage file of a location: the folder's engine.rdb, or the file the
+// location names. Only the engine's own storage file may be made into a
+// database; another file must already be one, and a file that is not a
+// regular one (a pipe, a device) is never opened at all.
+int32_t StorageFile(Session* s, const std::string& location, std::string& file, bool& ownFile) {
   struct stat sb;
-  std::string file = location;
+  file = location;
   if (::stat(location.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode)) file = location + "/" + kStorageName;
+  size_t slash = file.rfind('/');
+  ownFile = file.substr(slash == std::string::npos ? 0 : slash + 1) == kStorageName;
+  if (::stat(file.c_str(), &sb) == 0) {
+    if (!S_ISREG(sb.st_mode))
+      return Fail(s, DRM_ERR_NOT_DB_FILE, "'" + file + "' is not a regular file and so not a database");
+    return 0;
+  }
+  // A new storage file, and so its -wal and -shm companions, which take
+  // its mode: readable and writable by its owner only. When the folder is
+  // not writable the open that follows says so.
+  UniqueFd created(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  return 0;
+}
+
+int32_t OpenStore(Engine& e, Session* s, const std::string& location, bool exclusive, Store*& out) {
+  std::string file;
+  bool ownFile = false;
+  if (int32_t r = StorageFile(s, location, file, ownFile)) return r;
 
   auto found = s->stores.find(file);
   if (found != s->stores.end()) {
@@ -109,10 +131,14 @@ int32_t OpenStore(Engine& e, Session* s, const std::string& location, bool exclu
   if (int32_t r = OpenConnection(s, file, *st)) return r;
   bool ours = false;
   if (int32_t r = CheckFormat(s, *st, ours)) return r;
+  if (!ours && !ownFile)
+    return Fail(s, DRM_ERR_NOT_DB_FILE,
+                "'" + file + "' is not a database of this engine; only a folder's own '" + kStorageName +
+                    "' is made into one");
 
   // Who else has it open: a shared lock per open, an exclusive one for an
   // exclusive open, on a lock file beside the storage.
-  st->lockFd.Reset(::open((file + "-open").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  st->lockFd.Reset(::open((file + "-open").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (!st->lockFd.Valid()) st->lockFd.Reset(::open((file + "-open").c_str(), O_RDONLY | O_CLOEXEC));
   if (st->lockFd.Valid() && ::flock(st->lockFd.Get(), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0)
     return Fail(s, DRM_ERR_DATABASE_LOCKED,

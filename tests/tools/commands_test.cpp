@@ -262,3 +262,24 @@ TEST_F(Commands, LocationFoldersFollowTheDriveMap) {
   EXPECT_TRUE(LooksLikePath("rel/dir"));
   EXPECT_FALSE(LooksLikePath("SALES"));
 }
+
+// drmcli makes the folder the engine will open, never another one: the
+// engine's own mapping decides, ".." of a drive root included.
+TEST_F(Commands, CreateDbMakesTheEnginesFolderForItsOwnerOnly) {
+  std::ostringstream out;
+  CmdCreateDb("Q:\\..\\..\\made\\here", out);
+  EXPECT_TRUE(fs::exists(FRoot + "/q/made/here/engine.rdb"));
+  EXPECT_FALSE(fs::exists(FRoot + "/made"));
+  EXPECT_NE(out.str().find(FRoot + "/q/made/here"), std::string::npos) << out.str();
+  for (const std::string& path : {FRoot + "/q/made", FRoot + "/q/made/here"})
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_all) << path;
+  EXPECT_EQ(fs::status(FRoot + "/q/made/here/engine.rdb").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  try {
+    CmdCreateDb("\\\\faraway\\share\\db", out);
+    ADD_FAILURE() << "a share of another host was made";
+  } catch (const DrmError& e) {
+    EXPECT_EQ(e.Status(), DRM_ERR_NO_SUCH_DATABASE);
+    EXPECT_NE(e.Extended().find("faraway"), std::string::npos) << e.Extended();
+  }
+}
