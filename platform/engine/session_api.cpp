@@ -213,34 +213,6 @@ void CloseDb(Engine& e, DbHandle* d) {
   e.databases.erase(d->handle);
 }
 
-// Checks the account of a secured database; credentials may carry an
-// administration part after "___", which a local engine does not need.
-int32_t CheckAccount(Store* st, const char* user, const char* password, std::string& why) {
-  std::string u = user ? user : "", p = password ? password : "";
-  if (auto k = u.find("___"); k != std::string::npos) u = u.substr(0, k);
-  if (auto k = p.find("___"); k != std::string::npos) p = p.substr(0, k);
-  if (u.empty()) {
-    why = "database '" + st->location + "' is secured and no user name was given";
-    return DRM_ERR_USER_NAME_MISSING;
-  }
-  int rc = SQLITE_OK;
-  StmtPtr q = Prepare(st, "SELECT password FROM drm_users WHERE name = ?", &rc);
-  if (!q) {
-    why = "the accounts of '" + st->location + "' cannot be read: " + sqlite3_errstr(rc);
-    return DRM_ERR_DISK_IO;
-  }
-  sqlite3_bind_text(q.get(), 1, u.c_str(), -1, SQLITE_TRANSIENT);
-  if (sqlite3_step(q.get()) != SQLITE_ROW) {
-    why = "user '" + u + "' has no account in database '" + st->location + "'";
-    return DRM_ERR_INVALID_ACCOUNT;
-  }
-  if (p != ColumnText(q.get(), 0)) {
-    why = "the password for user '" + u + "' of database '" + st->location + "' is wrong";
-    return DRM_ERR_INVALID_PASSWORD;
-  }
-  return 0;
-}
-
 int32_t StartTransaction(Session* s, const std::string& name) {
   for (auto& n : s->savepoints)
     if (n == name)
@@ -399,13 +371,10 @@ int32_t RareOpenDatabase(uint32_t hSession, const char* target, uint32_t* hDatab
     d->handle = e.NewHandle();
     d->session = s;
     d->store = st;
-    int users = 0;
-    if (StmtPtr q = Prepare(st, "SELECT count(*) FROM drm_users"); q && sqlite3_step(q.get()) == SQLITE_ROW)
-      users = sqlite3_column_int(q.get(), 0);
-    if (users > 0) {
+    if (CountAccounts(st) != 0) {
       d->secured = true;
       std::string why;
-      if (int32_t fail = CheckAccount(st, user, password, why)) {
+      if (int32_t fail = CheckAccount(st, user, password, d->account, why)) {
         if (--st->refs == 0) CloseStore(e, s, st);
         return Fail(s, fail, why);
       }
@@ -428,23 +397,6 @@ int32_t RareIsDatabaseSecured(uint32_t hDatabase, uint16_t* secured) noexcept {
   return DatabaseEntry(__func__, hDatabase, [&](Engine&, DbHandle* d) -> int32_t {
     if (!secured) return Fail(d->session, DRM_ERR_INVALID_PARAMETER, "no place for the answer was given");
     *secured = d->secured ? 1 : 0;
-    return 0;
-  });
-}
-
-int32_t DrmEngineSetUser(uint32_t hSession, uint32_t hDatabase, const char* user, const char* password) noexcept {
-  return SessionDatabaseEntry(__func__, hSession, hDatabase, [&](Engine&, Session* s, DbHandle* d) -> int32_t {
-    if (!user || !*user) return Fail(s, DRM_ERR_INVALID_NAME, "a user name is required");
-    int rc = SQLITE_OK;
-    StmtPtr q = Prepare(
-        d->store, password ? "INSERT OR REPLACE INTO drm_users VALUES(?, ?)" : "DELETE FROM drm_users WHERE name = ?",
-        &rc);
-    if (q) {
-      sqlite3_bind_text(q.get(), 1, user, -1, SQLITE_TRANSIENT);
-      if (password) sqlite3_bind_text(q.get(), 2, password, -1, SQLITE_TRANSIENT);
-      rc = sqlite3_step(q.get());
-    }
-    if (rc != SQLITE_DONE) return FailSql(s, d->store, rc, "changing the accounts of '" + d->store->location + "'");
     return 0;
   });
 }
