@@ -1,5 +1,5 @@
-// The named-database calls over the registry of locations.cpp. Their
-// failures belong to no session.
+// The named-database calls over the registry of locations.cpp, and the
+// mapping of locations for callers. Their failures belong to no session.
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -163,7 +163,9 @@ int32_t SQLModifyDatabaseInfo2(const char* oldName, const char* newName, uint16_
     if (int32_t r = CheckPaths(req)) return r;
     const std::string old = oldName;
     return Registry(true, [&](std::vector<NamedDatabase>& list) -> int32_t {
-      auto target = std::find_if(list.begin(), list.end(), [&](const NamedDatabase& d) { return SameName(d.name, old); });
+      // A line without a name belongs to nobody and is never the target.
+      auto target = std::find_if(list.begin(), list.end(),
+                                 [&](const NamedDatabase& d) { return !old.empty() && SameName(d.name, old); });
       for (auto it = list.begin(); it != list.end(); ++it)
         if (it != target && SameName(it->name, req.name))
           return Fail(nullptr, DRM_DBN_NAME_EXISTS, "a named database '" + it->name + "' already exists");
@@ -180,7 +182,7 @@ int32_t SQLDropDatabaseName2(const char* name, int32_t, const char*, const char*
     const std::string n = name ? name : "";
     return Registry(true, [&](std::vector<NamedDatabase>& list) -> int32_t {
       for (auto it = list.begin(); it != list.end(); ++it)
-        if (SameName(it->name, n)) {
+        if (!n.empty() && SameName(it->name, n)) {
           list.erase(it);
           return 0;
         }

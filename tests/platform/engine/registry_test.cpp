@@ -119,7 +119,12 @@ TEST_F(RegistryTest, UnreadableLinesAreReportedAndKeptAsTheyAre) {
   EXPECT_EQ(Info("Crlf"), DRM_DBN_GENERAL);
   EXPECT_NE(NoSessionText(DRM_DBN_GENERAL).find("line 5"), std::string::npos);
   EXPECT_EQ(Info("Bin"), DRM_DBN_GENERAL);
-  EXPECT_EQ(Info(""), DRM_DBN_NAME_UNKNOWN);
+  EXPECT_EQ(Info(""), DRM_DBN_NAME_UNKNOWN);  // the line without a name is nobody's
+  EXPECT_EQ(Modify("", dbDir), DRM_DBN_INVALID_NAME);
+  EXPECT_EQ(SQLModifyDatabaseInfo2("", "Taken", static_cast<uint16_t>(dbDir.size() + 1), dbDir.c_str(), 1, "", kFlags,
+                                   "", ""),
+            DRM_DBN_NAME_UNKNOWN);
+  EXPECT_EQ(SQLDropDatabaseName2("", 0, "", ""), DRM_DBN_NAME_UNKNOWN);
 
   EXPECT_EQ(RareOpenDatabase(S, "\tFirst", &d, 0, "", ""), 0);
   EXPECT_EQ(RareOpenDatabase(S, "\tLast", &d, 0, "", ""), 0);
