@@ -371,10 +371,13 @@ int32_t RareOpenDatabase(uint32_t hSession, const char* target, uint32_t* hDatab
     d->handle = e.NewHandle();
     d->session = s;
     d->store = st;
-    if (CountAccounts(st) != 0) {
+    // Accounts that cannot be counted are no reason to let anyone in.
+    if (int64_t accounts = CountAccounts(st); accounts != 0) {
       d->secured = true;
       std::string why;
-      if (int32_t fail = CheckAccount(st, user, password, d->account, why)) {
+      int32_t fail = accounts < 0 ? DRM_ERR_DISK_IO : CheckAccount(st, user, password, d->account, why);
+      if (accounts < 0) why = "the accounts of '" + st->location + "' cannot be read";
+      if (fail) {
         if (--st->refs == 0) CloseStore(e, s, st);
         return Fail(s, fail, why);
       }
