@@ -439,6 +439,15 @@ DRM_API int32_t RareGetRmInfo(uint32_t hTable, TRmInfo* info) DRM_NOEXCEPT;
    of a database; a database with at least one account is secured. */
 DRM_API int32_t DrmEngineSetUser(uint32_t hSession, uint32_t hDatabase, const char* user,
                                  const char* password) DRM_NOEXCEPT;
+/* The local folder or file a location names, as RareOpenDatabase maps it
+   (drive letters, backslashes, ".." that stays inside a drive's folder,
+   components matched without case), whether it exists or not; the text and
+   a NUL go to `buffer`, `length` receives the text's length. A location
+   the engine refuses answers as RareOpenDatabase would (-1203 another
+   host's share, -1023 an unknown share); -1038 when the buffer is short.
+   Failures are recorded under session 0xFFFFFFFF. */
+DRM_API int32_t DrmEngineLocalPath(const char* location, char* buffer, uint32_t bufferSize,
+                                   uint32_t* length) DRM_NOEXCEPT;
 /* Lists the named databases: each name NUL-terminated, then one more NUL.
    `length` receives the bytes needed; -1038 when they do not fit. */
 DRM_API int32_t RareListDatabaseNames(char* buffer, uint32_t bufferSize,

@@ -58,7 +58,7 @@ int32_t RareOpenTable(uint32_t hSession, uint32_t hDatabase, const char* tableNa
 int32_t RareCloseTable(uint32_t hSession, uint32_t hTable) noexcept {
   return SessionEntry(__func__, hSession, [&](Engine& e, Session* s) -> int32_t {
     if (ResultCursor* r = e.FindResult(hTable)) {
-      if (r->session != s) return Fail(s, DRM_ERR_INVALID_TABLE, "result cursor belongs to another session");
+      if (r->session != s) return NoTable(s, hTable);
       e.results.erase(hTable);
       return 0;
     }
@@ -115,6 +115,8 @@ int32_t RareSetTableIndex(uint32_t hSession, uint32_t hTable, const char* indexN
 int32_t RareMove(uint32_t hSession, uint32_t hTable, uint32_t moveCode) noexcept {
   return SessionEntry(__func__, hSession, [&](Engine& e, Session* s) -> int32_t {
     if (ResultCursor* r = e.FindResult(hTable)) {
+      // Catalog answers, like table cursors, belong to their session.
+      if (r->session != s) return NoTable(s, hTable);
       long n = static_cast<long>(r->rows.size());
       long to;
       switch (moveCode) {

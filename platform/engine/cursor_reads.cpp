@@ -99,6 +99,7 @@ int32_t RareRetrieveColumn(uint32_t hSession, uint32_t hTable, uint32_t columnId
     // answers only while a catalog is walked.
     Cursor* c = e.FindCursor(hTable);
     if (ResultCursor* r = c ? nullptr : e.FindResult(hTable)) {
+      if (r->session != s) return NoTable(s, hTable);
       if (r->pos < 0 || r->pos >= static_cast<long>(r->rows.size()))
         return Fail(s, DRM_ERR_NO_CURRENT_RECORD, "the catalog answer stands on no row");
       if (columnId < 1 || columnId > r->widths.size())

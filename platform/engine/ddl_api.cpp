@@ -156,9 +156,9 @@ int32_t RareCreateColumn(uint32_t hSession, uint32_t hTable, const char* columnN
       cm.hasDefault = true;
       cm.defaultText = column->pDefault;
       Val v;
-      if (!DefaultToVal(cm, cm.defaultText, v))
-        return Fail(s, DRM_ERR_INVALID_PARAMETER,
-                    "default '" + cm.defaultText + "' of column '" + name + "' does not fit its type");
+      std::string why;
+      if (!DefaultToVal(cm, cm.defaultText, v, &why))
+        return Fail(s, DRM_ERR_INVALID_PARAMETER, "default '" + cm.defaultText + "' of column '" + name + "' " + why);
     }
     if (column->pCollation) cm.collation = column->pCollation;
     uint64_t bytes = cm.IsLong() ? 8 : cm.ReportedCbMax();

@@ -163,6 +163,27 @@ int ExecDdl(Store* st, const std::string& sql) {
   return rc;
 }
 
+SavepointScope::SavepointScope(Store* st, std::string name)
+    : FStore(st), FName(std::move(name)), FResult(Exec(st, "SAVEPOINT " + FName)), FOpen(FResult == SQLITE_OK) {}
+
+SavepointScope::~SavepointScope() {
+  if (!FOpen) return;
+  // No allocation that could throw: the statement text is built beforehand.
+  std::string sql;
+  try {
+    sql = "ROLLBACK TO " + FName + "; RELEASE " + FName;
+  } catch (...) {
+    return;
+  }
+  Exec(FStore, sql);
+}
+
+int SavepointScope::Release() {
+  int rc = Exec(FStore, "RELEASE " + FName);
+  if (rc == SQLITE_OK) FOpen = false;
+  return rc;
+}
+
 StmtPtr Prepare(Store* st, const std::string& sql, int* rcOut) {
   sqlite3_stmt* raw = nullptr;
   int rc = sqlite3_prepare_v3(st->db.get(), sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw,
@@ -179,11 +200,17 @@ std::string ColumnText(sqlite3_stmt* st, int col) {
            : std::string();
 }
 
-bool IsValidName(const std::string& n) {
-  if (n.empty() || n.size() > 255) return false;
-  for (char ch : n)
-    if (static_cast<unsigned char>(ch) < 0x20) return false;
-  return true;
+bool IsControlCharacter(char ch) {
+  auto u = static_cast<unsigned char>(ch);
+  return u < 0x20 || u == 0x7F;
 }
+
+bool HasControlCharacter(std::string_view text) {
+  for (char ch : text)
+    if (IsControlCharacter(ch)) return true;
+  return false;
+}
+
+bool IsValidName(const std::string& n) { return !n.empty() && n.size() <= 255 && !HasControlCharacter(n); }
 
 }  // namespace drmengine

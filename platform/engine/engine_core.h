@@ -90,6 +90,11 @@ inline bool ParseNumber(std::string_view text, double& out) {
   return true;
 }
 
+// Control characters are the bytes below 0x20 and DEL (0x7F); bytes above
+// are text (UTF-8).
+bool IsControlCharacter(char ch);
+bool HasControlCharacter(std::string_view text);
+
 // A stored value as SQLite keeps it.
 struct Val {
   enum Kind : uint8_t { Null, Int, Real, Text, Blob } kind = Null;
@@ -172,8 +177,10 @@ void ValToEngine(const ColumnMeta& c, const Val& v, std::string& out);
 // A filter/key constant (lenient about lengths) to a comparable stored value.
 int32_t ConstToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out,
                    std::string& what);
-// A default text to the stored value; false when it cannot be parsed.
-bool DefaultToVal(const ColumnMeta& c, const std::string& text, Val& out);
+// A default text to the stored value; false, with the reason in `why`, when
+// it is not a whole value of the column's type within the column's range
+// and length (`out` is then left alone).
+bool DefaultToVal(const ColumnMeta& c, const std::string& text, Val& out, std::string* why = nullptr);
 int32_t ValidateColumnType(uint32_t colTyp, uint32_t cbMax, uint16_t precision, uint16_t scale,
                            std::string& what);
 int32_t IntPower10(int64_t& v, int32_t power);  // 1 success, 0 overflow
@@ -188,7 +195,9 @@ std::string ConfigDir();
 // Resolves a database name or path to a directory (or storage file) path.
 // Returns 0 or a status with a detail text.
 int32_t ResolveLocation(const std::string& name, std::string& path, std::string& what);
-std::string MapPath(const std::string& windowsOrPosix);
+// The local path of a location (Windows-style or POSIX), existing or not:
+// 0, or -1203 (another host's share) or -1023 (an unknown share) with `what`.
+int32_t MapLocation(const std::string& windowsOrPosix, std::string& path, std::string& what);
 bool HostIsLocal(const std::string& host);
 int BusyWaitMs();
 
@@ -199,14 +208,22 @@ struct NamedDatabase {
   std::string dataPath;
   // A line of the registry that cannot be read keeps its name (the text up
   // to the first tab) and is written back unchanged; `problem` says why it
-  // cannot be used.
+  // cannot be used, naming the file and the line.
   std::string unreadLine;
   std::string problem;
+  size_t line = 0;  // 1-based, in the file as read
   bool Readable() const { return problem.empty(); }
 };
 using RegistryFn = std::function<int32_t(std::vector<NamedDatabase>& list)>;
-// Registry access under a file lock; the callback may change the list and
-// returns a status; the list is rewritten when `write` is set and the status is 0.
+// Registry access under a file lock, waited for at most BusyWaitMs(); the
+// callback may change the list and returns a status; the list is rewritten
+// when `write` is set and the status is 0. Failures of its own: -1102 when
+// the lock was not had in time, 2307 when the file or lock cannot be opened
+// or read, 2306 when it cannot be rewritten; `what` says which.
 int32_t WithRegistry(bool write, const RegistryFn& fn, std::string& what);
+// The first entry of that name, compared without case; null when none.
+const NamedDatabase* FindNamed(const std::vector<NamedDatabase>& list, const std::string& name);
+// 1 to 20 characters, no control characters, no path separators or ':'.
+bool IsValidDatabaseName(const std::string& name);
 
 }  // namespace drmengine

@@ -53,6 +53,9 @@ struct DbHandle {
   Session* session = nullptr;
   Store* store = nullptr;
   bool secured = false;
+  // The account whose credentials opened the handle, or that the handle
+  // made as the database's first; empty when it holds none.
+  std::string account;
 };
 
 struct Session {
@@ -247,6 +250,25 @@ int Exec(Store* st, const std::string& sql);
 // Executes a data-definition statement; inside a transaction it is logged
 // so that it can be replayed after a rollback.
 int ExecDdl(Store* st, const std::string& sql);
+// A savepoint of a connection: rolled back when the scope ends unless it
+// was released. Result() is SQLite's answer to opening it; nothing else
+// may be done when that is not SQLITE_OK.
+class SavepointScope {
+ public:
+  SavepointScope(Store* st, std::string name);
+  ~SavepointScope();
+  SavepointScope(const SavepointScope&) = delete;
+  SavepointScope& operator=(const SavepointScope&) = delete;
+  int Result() const { return FResult; }
+  // Ends the savepoint keeping its changes; returns SQLite's answer.
+  int Release();
+
+ private:
+  Store* FStore;
+  std::string FName;
+  int FResult;
+  bool FOpen;
+};
 // A statement of the connection; null (and the SQLite result in `rc`) when
 // it cannot be prepared.
 StmtPtr Prepare(Store* st, const std::string& sql, int* rc = nullptr);
@@ -267,6 +289,15 @@ void StopReaders(Store* st);
 void CursorSetOrder(Cursor* c, int indexPos);
 void CursorReleaseLock(Cursor* c);
 void CloseCursor(Engine& e, Cursor* c);
+// Names of tables, columns, indexes: 1 to 255 bytes without control
+// characters (below 0x20, and DEL).
 bool IsValidName(const std::string& n);
+
+// Accounts of secured databases (accounts.cpp).
+// The number of accounts; -1 when they cannot be read.
+int64_t CountAccounts(Store* st);
+// Checks credentials against the stored password hashes. On success
+// `account` is the user's account name; otherwise a status and `why`.
+int32_t CheckAccount(Store* st, const char* user, const char* password, std::string& account, std::string& why);
 
 }  // namespace drmengine

@@ -183,10 +183,32 @@ int32_t RollbackStore(Session* s, Store* st, int level, const std::string& name)
   return result;
 }
 
-int32_t OpenStore(Engine& e, Session* s, const std::string& location, bool exclusive, Store*& out) {
+// The storage file of a location: the folder's engine.rdb, or the file the
+// location names. Only the engine's own storage file may be made into a
+// database; another file must already be one, and a file that is not a
+// regular one (a pipe, a device) is never opened at all.
+int32_t StorageFile(Session* s, const std::string& location, std::string& file, bool& ownFile) {
   struct stat sb;
-  std::string file = location;
+  file = location;
   if (::stat(location.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode)) file = location + "/" + kStorageName;
+  size_t slash = file.rfind('/');
+  ownFile = file.substr(slash == std::string::npos ? 0 : slash + 1) == kStorageName;
+  if (::stat(file.c_str(), &sb) == 0) {
+    if (!S_ISREG(sb.st_mode))
+      return Fail(s, DRM_ERR_NOT_DB_FILE, "'" + file + "' is not a regular file and so not a database");
+    return 0;
+  }
+  // A new storage file, and so its -wal and -shm companions, which take
+  // its mode: readable and writable by its owner only. When the folder is
+  // not writable the open that follows says so.
+  UniqueFd created(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  return 0;
+}
+
+int32_t OpenStore(Engine& e, Session* s, const std::string& location, bool exclusive, Store*& out) {
+  std::string file;
+  bool ownFile = false;
+  if (int32_t r = StorageFile(s, location, file, ownFile)) return r;
 
   auto found = s->stores.find(file);
   if (found != s->stores.end()) {
@@ -210,10 +232,14 @@ int32_t OpenStore(Engine& e, Session* s, const std::string& location, bool exclu
   if (int32_t r = OpenConnection(s, file, *st)) return r;
   bool ours = false;
   if (int32_t r = CheckFormat(s, *st, ours)) return r;
+  if (!ours && !ownFile)
+    return Fail(s, DRM_ERR_NOT_DB_FILE,
+                "'" + file + "' is not a database of this engine; only a folder's own '" + kStorageName +
+                    "' is made into one");
 
   // Who else has it open: a shared lock per open, an exclusive one for an
   // exclusive open, on a lock file beside the storage.
-  st->lockFd.Reset(::open((file + "-open").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  st->lockFd.Reset(::open((file + "-open").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (!st->lockFd.Valid()) st->lockFd.Reset(::open((file + "-open").c_str(), O_RDONLY | O_CLOEXEC));
   if (st->lockFd.Valid() && ::flock(st->lockFd.Get(), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0)
     return Fail(s, DRM_ERR_DATABASE_LOCKED,
@@ -285,34 +311,6 @@ int32_t CloseDb(Engine& e, DbHandle* d) {
   Store* st = d->store;
   e.databases.erase(d->handle);
   return --st->refs == 0 ? CloseStore(e, s, st) : 0;
-}
-
-// Checks the account of a secured database; credentials may carry an
-// administration part after "___", which a local engine does not need.
-int32_t CheckAccount(Store* st, const char* user, const char* password, std::string& why) {
-  std::string u = user ? user : "", p = password ? password : "";
-  if (auto k = u.find("___"); k != std::string::npos) u = u.substr(0, k);
-  if (auto k = p.find("___"); k != std::string::npos) p = p.substr(0, k);
-  if (u.empty()) {
-    why = "database '" + st->location + "' is secured and no user name was given";
-    return DRM_ERR_USER_NAME_MISSING;
-  }
-  int rc = SQLITE_OK;
-  StmtPtr q = Prepare(st, "SELECT password FROM drm_users WHERE name = ?", &rc);
-  if (!q) {
-    why = "the accounts of '" + st->location + "' cannot be read: " + sqlite3_errstr(rc);
-    return DRM_ERR_DISK_IO;
-  }
-  sqlite3_bind_text(q.get(), 1, u.c_str(), -1, SQLITE_TRANSIENT);
-  if (sqlite3_step(q.get()) != SQLITE_ROW) {
-    why = "user '" + u + "' has no account in database '" + st->location + "'";
-    return DRM_ERR_INVALID_ACCOUNT;
-  }
-  if (p != ColumnText(q.get(), 0)) {
-    why = "the password for user '" + u + "' of database '" + st->location + "' is wrong";
-    return DRM_ERR_INVALID_PASSWORD;
-  }
-  return 0;
 }
 
 int32_t StartTransaction(Session* s, const std::string& name) {
@@ -471,13 +469,13 @@ int32_t RareOpenDatabase(uint32_t hSession, const char* target, uint32_t* hDatab
     d->handle = e.NewHandle();
     d->session = s;
     d->store = st;
-    int users = 0;
-    if (StmtPtr q = Prepare(st, "SELECT count(*) FROM drm_users"); q && sqlite3_step(q.get()) == SQLITE_ROW)
-      users = sqlite3_column_int(q.get(), 0);
-    if (users > 0) {
+    // Accounts that cannot be counted are no reason to let anyone in.
+    if (int64_t accounts = CountAccounts(st); accounts != 0) {
       d->secured = true;
       std::string why;
-      if (int32_t fail = CheckAccount(st, user, password, why)) {
+      int32_t fail = accounts < 0 ? DRM_ERR_DISK_IO : CheckAccount(st, user, password, d->account, why);
+      if (accounts < 0) why = "the accounts of '" + st->location + "' cannot be read";
+      if (fail) {
         if (--st->refs == 0) CloseStore(e, s, st);
         return Fail(s, fail, why);
       }
@@ -498,23 +496,6 @@ int32_t RareIsDatabaseSecured(uint32_t hDatabase, uint16_t* secured) noexcept {
   return DatabaseEntry(__func__, hDatabase, [&](Engine&, DbHandle* d) -> int32_t {
     if (!secured) return Fail(d->session, DRM_ERR_INVALID_PARAMETER, "no place for the answer was given");
     *secured = d->secured ? 1 : 0;
-    return 0;
-  });
-}
-
-int32_t DrmEngineSetUser(uint32_t hSession, uint32_t hDatabase, const char* user, const char* password) noexcept {
-  return SessionDatabaseEntry(__func__, hSession, hDatabase, [&](Engine&, Session* s, DbHandle* d) -> int32_t {
-    if (!user || !*user) return Fail(s, DRM_ERR_INVALID_NAME, "a user name is required");
-    int rc = SQLITE_OK;
-    StmtPtr q = Prepare(
-        d->store, password ? "INSERT OR REPLACE INTO drm_users VALUES(?, ?)" : "DELETE FROM drm_users WHERE name = ?",
-        &rc);
-    if (q) {
-      sqlite3_bind_text(q.get(), 1, user, -1, SQLITE_TRANSIENT);
-      if (password) sqlite3_bind_text(q.get(), 2, password, -1, SQLITE_TRANSIENT);
-      rc = sqlite3_step(q.get());
-    }
-    if (rc != SQLITE_DONE) return FailSql(s, d->store, rc, "changing the accounts of '" + d->store->location + "'");
     return 0;
   });
 }

@@ -253,6 +253,76 @@ TEST_F(Commands, NamedDatabasesAddShowListDrop) {
   EXPECT_THROW(CmdDbNamesShow("SALES", out), DrmError);
 }
 
+namespace {
+
+std::vector<std::string> TableNames(const std::string& location) {
+  Session s;
+  Database db(s, location);
+  std::vector<std::string> names;
+  for (const TableInfo& t : db.Tables()) names.push_back(t.Name);
+  return names;
+}
+
+}  // namespace
+
+// --replace builds the new table before it touches the old one: a schema
+// the engine refuses, or an old table still in use, leaves the old table
+// and its records as they were, and nothing else behind.
+TEST_F(Commands, ReplacingKeepsTheOldTableUntilTheNewOneIsComplete) {
+  std::ostringstream out;
+  CmdCreateTable(FLocation, Write("parts.json", kSchema), false, out);
+  CmdImportCsv(FLocation, "Parts", Write("in.csv", "Code,Qty\r\nA1,5\r\nB2,7\r\n"), out);
+  auto unchanged = [&] {
+    Session s;
+    Database db(s, FLocation);
+    Table t(db, "Parts");
+    EXPECT_EQ(t.RecordCount(), 2u);
+    EXPECT_EQ(t.Columns().size(), 6u);
+    EXPECT_EQ(t.Indexes().size(), 2u);
+    EXPECT_EQ(TableNames(FLocation), std::vector<std::string>{"Parts"});
+  };
+
+  const std::string refused = Write("refused.json", R"({"table": "Parts", "columns": [
+      {"name": "Code", "type": "string", "size": 8},
+      {"name": "Price", "type": "decimal", "precision": 8, "scale": 2, "default": "123456789"}]})");
+  try {
+    CmdCreateTable(FLocation, refused, true, out);
+    ADD_FAILURE() << "the engine accepted the schema";
+  } catch (const DrmError& e) {
+    EXPECT_EQ(e.Status(), DRM_ERR_INVALID_PARAMETER);
+    EXPECT_EQ(e.Call(), "RareCreateColumn");
+  }
+  unchanged();
+
+  const std::string better = Write("better.json", R"({"table": "Parts", "columns": [
+      {"name": "Code", "type": "string", "size": 8},
+      {"name": "Price", "type": "decimal", "precision": 8, "scale": 2, "default": "1.5"}],
+      "indexes": [{"name": "byCode", "fields": ["Code"]}]})");
+  {
+    Session other;
+    Database db(other, FLocation);
+    Table inUse(db, "Parts");
+    try {
+      CmdCreateTable(FLocation, better, true, out);
+      ADD_FAILURE() << "a table in use was replaced";
+    } catch (const DrmError& e) {
+      EXPECT_EQ(e.Status(), DRM_ERR_TABLE_HAS_HANDLES);
+    }
+  }
+  unchanged();
+
+  CmdCreateTable(FLocation, better, true, out);
+  EXPECT_EQ(TableNames(FLocation), std::vector<std::string>{"Parts"});
+  Session s;
+  Database db(s, FLocation);
+  Table t(db, "Parts");
+  EXPECT_EQ(t.RecordCount(), 0u);
+  ASSERT_EQ(t.Columns().size(), 2u);
+  EXPECT_EQ(t.Columns()[1].Name, "Price");
+  ASSERT_EQ(t.Indexes().size(), 1u);
+  EXPECT_EQ(t.Indexes()[0].Name, "byCode");
+}
+
 TEST_F(Commands, LocationFoldersFollowTheDriveMap) {
   EXPECT_EQ(LocalFolder("Q:\\a\\b"), FRoot + "/q/a/b");
   EXPECT_EQ(LocalFolder("q:/a"), FRoot + "/q/a");
@@ -261,4 +331,25 @@ TEST_F(Commands, LocationFoldersFollowTheDriveMap) {
   EXPECT_TRUE(LooksLikePath("C:x"));
   EXPECT_TRUE(LooksLikePath("rel/dir"));
   EXPECT_FALSE(LooksLikePath("SALES"));
+}
+
+// drmcli makes the folder the engine will open, never another one: the
+// engine's own mapping decides, ".." of a drive root included.
+TEST_F(Commands, CreateDbMakesTheEnginesFolderForItsOwnerOnly) {
+  std::ostringstream out;
+  CmdCreateDb("Q:\\..\\..\\made\\here", out);
+  EXPECT_TRUE(fs::exists(FRoot + "/q/made/here/engine.rdb"));
+  EXPECT_FALSE(fs::exists(FRoot + "/made"));
+  EXPECT_NE(out.str().find(FRoot + "/q/made/here"), std::string::npos) << out.str();
+  for (const std::string& path : {FRoot + "/q/made", FRoot + "/q/made/here"})
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_all) << path;
+  EXPECT_EQ(fs::status(FRoot + "/q/made/here/engine.rdb").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  try {
+    CmdCreateDb("\\\\faraway\\share\\db", out);
+    ADD_FAILURE() << "a share of another host was made";
+  } catch (const DrmError& e) {
+    EXPECT_EQ(e.Status(), DRM_ERR_NO_SUCH_DATABASE);
+    EXPECT_NE(e.Extended().find("faraway"), std::string::npos) << e.Extended();
+  }
 }

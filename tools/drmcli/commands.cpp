@@ -122,13 +122,16 @@ void ChooseIndex(Table& t, const std::string& index) {
 
 }  // namespace
 
-void CreateTable(Database& db, const TableSchema& schema, bool replace) {
+namespace {
+
+// Creates a table of that name with the schema's columns and indexes; a
+// table left half-made by a failure is dropped again.
+void BuildTable(Database& db, const std::string& name, const TableSchema& schema) {
   Session& s = db.Owner();
-  if (replace) db.DropTable(schema.Table);
   uint32_t handle = 0;
-  s.Check(RareCreateTable(s.Handle(), db.Handle(), schema.Table.c_str(), &handle), "RareCreateTable");
+  s.Check(RareCreateTable(s.Handle(), db.Handle(), name.c_str(), &handle), "RareCreateTable");
   try {
-    Table t(db, handle, schema.Table);
+    Table t(db, handle, name);
     for (const ColumnDef& c : schema.Columns) {
       DRM_ColumnStruct cs = ColumnStruct(c);
       uint32_t id = 0;
@@ -141,7 +144,57 @@ void CreateTable(Database& db, const TableSchema& schema, bool replace) {
               "RareCreateIndex");
     }
   } catch (...) {
-    RareDeleteTable(s.Handle(), db.Handle(), schema.Table.c_str());
+    RareDeleteTable(s.Handle(), db.Handle(), name.c_str());
+    throw;
+  }
+}
+
+// A name no table of the database has, for building a replacement beside
+// the table it is to replace.
+std::string UnusedTableName(Database& db, const std::string& base) {
+  for (int n = 1;; ++n) {
+    std::string name = "~" + base.substr(0, 200) + "~new" + (n > 1 ? std::to_string(n) : "");
+    if (!db.HasTable(name)) return name;
+  }
+}
+
+// Whether the table exists, asked without throwing (for failure paths).
+bool TableExists(Database& db, const std::string& name) {
+  uint32_t t = 0;
+  if (RareOpenTable(db.Owner().Handle(), db.Handle(), name.c_str(), 0, DRM_TBLOPEN_READONLY, &t) != 0) return false;
+  RareCloseTable(db.Owner().Handle(), t);
+  return true;
+}
+
+}  // namespace
+
+void CreateTable(Database& db, const TableSchema& schema, bool replace) {
+  if (!replace || !db.HasTable(schema.Table)) {
+    BuildTable(db, schema.Table, schema);
+    return;
+  }
+  // The replacement is built completely, under a name of its own, before
+  // the old table is touched: a schema the engine refuses fails here and
+  // leaves the old table and its records as they were.
+  const std::string temp = UnusedTableName(db, schema.Table);
+  BuildTable(db, temp, schema);
+  // Then one transaction drops the old table and renames the new one, so
+  // other sessions and a crash see either table, never none.
+  Session& s = db.Owner();
+  try {
+    s.Transact(DRM_TRANS_START);
+    db.DropTable(schema.Table);
+    {
+      Table t(db, temp);
+      s.Check(RareRenameTable(t.Handle(), schema.Table.c_str()), "RareRenameTable");
+    }
+    s.Transact(DRM_TRANS_COMMIT);
+  } catch (...) {
+    RareSetTransact(s.Handle(), DRM_TRANS_ROLLBACK, "drmcli");
+    // The engine replays data definition after a rollback, so whether the
+    // old table survived is looked up, not assumed: the replacement goes
+    // only while the old table is still there, never both.
+    if (TableExists(db, schema.Table)) RareDeleteTable(s.Handle(), db.Handle(), temp.c_str());
     throw;
   }
 }

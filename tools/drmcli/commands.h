@@ -41,9 +41,11 @@ void CmdDbNamesDrop(const std::string& name, std::ostream& out);
 void CmdSampleCompany(const std::string& location, uint32_t records, uint64_t seed,
                       std::ostream& out);
 
-// Creates a table from a schema in an open database, dropping an existing
-// one of that name first when `replace` is set. A table left half-made by a
-// failure is dropped again.
+// Creates a table from a schema in an open database. With `replace`, an
+// existing table of that name is replaced: the new table is built first
+// under another name and swapped in by one transaction, so a failure
+// leaves the old table and its records untouched. A table left half-made
+// by a failure is dropped again.
 void CreateTable(Database& db, const TableSchema& schema, bool replace);
 
 }  // namespace drmcli

@@ -1,11 +1,9 @@
 // Where a database location lives on this computer. The engine opens a
 // database only in an existing folder, so creating one means making that
-// folder first; these rules are the engine's own, as docs/ENGINE.md states
-// them: backslashes are separators, a drive letter X maps to
-// $DAC_ENGINE_DRIVE_X, else to the "X=folder" line of the engine's
-// configuration file "drives", else to drives/X under the engine's data
-// directory; a folder that does not exist exactly is matched without
-// regard to case.
+// folder first. Which folder a location names is the engine's decision
+// (DrmEngineLocalPath), so drmcli makes exactly the folder the engine will
+// open: drive letters, backslashes, ".." kept inside a drive's folder, UNC
+// names and components matched without case are as docs/ENGINE.md states.
 #pragma once
 
 #include <string>
@@ -14,12 +12,12 @@ namespace drmcli {
 
 // True when the text names a location rather than a named database.
 bool LooksLikePath(const std::string& location);
-// The local folder of a location.
+// The local folder of a location. Throws DrmError when the engine refuses
+// the location (another host's share, for one).
 std::string LocalFolder(const std::string& location);
-// Makes the folder of a location and its parents; returns the folder.
-// Throws std::runtime_error when it cannot be made.
+// Makes the folder of a location and its parents, readable by their owner
+// only; returns the folder. Throws DrmError as LocalFolder, or
+// std::runtime_error when the folder cannot be made.
 std::string MakeLocationFolder(const std::string& location);
-// The engine's configuration directory (where its registry lives).
-std::string EngineConfigDir();
 
 }  // namespace drmcli

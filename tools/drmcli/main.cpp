@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   auto* createTable = app.add_subcommand("create-table", "create a table from a JSON schema");
   createTable->add_option("location", location)->required();
   createTable->add_option("schema", schemaFile, "JSON schema file")->required()->check(CLI::ExistingFile);
-  createTable->add_flag("--replace", replace, "drop an existing table of that name first");
+  createTable->add_flag("--replace", replace, "replace an existing table of that name (kept when the new one fails)");
 
   auto* importCsv = app.add_subcommand("import-csv", "append the records of a CSV file (header line of column names)");
   importCsv->add_option("location", location)->required();
