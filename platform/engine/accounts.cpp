@@ -54,7 +54,9 @@ bool Verifies(const std::string& stored, const std::string& password) {
 bool AccountExists(Store* st, const std::string& name) {
   StmtPtr q = Prepare(st, "SELECT 1 FROM drm_users WHERE name = ?");
   if (!q) return false;
-  sqlite3_bind_text(q.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  // A name that cannot be bound is no account: the right is denied.
+  if (sqlite3_bind_text(q.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+    return false;
   return sqlite3_step(q.get()) == SQLITE_ROW;
 }
 
@@ -77,9 +79,10 @@ int32_t ChangeAccount(Session* s, DbHandle* d, const std::string& user, const st
   StmtPtr q = Prepare(st, hash ? "INSERT OR REPLACE INTO drm_users VALUES(?, ?)" : "DELETE FROM drm_users WHERE name = ?",
                       &rc);
   if (q) {
-    sqlite3_bind_text(q.get(), 1, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
-    if (hash) sqlite3_bind_text(q.get(), 2, hash->data(), static_cast<int>(hash->size()), SQLITE_TRANSIENT);
-    rc = sqlite3_step(q.get());
+    rc = sqlite3_bind_text(q.get(), 1, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
+    if (rc == SQLITE_OK && hash)
+      rc = sqlite3_bind_text(q.get(), 2, hash->data(), static_cast<int>(hash->size()), SQLITE_TRANSIENT);
+    if (rc == SQLITE_OK) rc = sqlite3_step(q.get());
   }
   if (rc != SQLITE_DONE) return FailSql(s, st, rc, "changing " + where);
   q.reset();
@@ -110,7 +113,11 @@ int32_t CheckAccount(Store* st, const char* user, const char* password, std::str
     why = "the accounts of '" + st->location + "' cannot be read: " + sqlite3_errstr(rc);
     return DRM_ERR_DISK_IO;
   }
-  sqlite3_bind_text(q.get(), 1, u.data(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+  rc = sqlite3_bind_text(q.get(), 1, u.data(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+  if (rc != SQLITE_OK) {
+    why = "the accounts of '" + st->location + "' cannot be read: " + sqlite3_errstr(rc);
+    return DRM_ERR_DISK_IO;
+  }
   if (sqlite3_step(q.get()) != SQLITE_ROW) {
     why = "user '" + u + "' has no account in database '" + st->location + "'";
     return DRM_ERR_INVALID_ACCOUNT;
