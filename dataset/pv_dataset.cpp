@@ -262,6 +262,24 @@ bool TPvDataSet::HasConstraints() {
   return false;
 }
 
+void TPvDataSet::CheckRecordConstraints() {
+  if (!FConstraintLayer || ConstraintsDisabled()) return;
+  NotSupportedYet("Constraints");
+}
+
+void TPvDataSet::CheckFieldConstraints(TField* Field, const void* Value) {
+  (void)Field;
+  (void)Value;
+  if (!FConstraintLayer) return;
+  NotSupportedYet("Constraints");
+}
+
+void TPvDataSet::ApplyDefaultExpressions(TRecordBuffer Buffer) {
+  (void)Buffer;
+  if (!FConstraintLayer) return;
+  NotSupportedYet("Default expressions");
+}
+
 Variant TPvDataSet::GetStateFieldValue(TDataSetState AState, TField* Field) {
   if (!FCachedUpdates) PvDatabaseError(this, SNotInCachedUpdateMode);
   return TDataSet::GetStateFieldValue(AState, Field);
@@ -387,9 +405,10 @@ void TPvDataSet::InitRecord(TRecordBuffer Buffer) {
 
 void TPvDataSet::InternalCancel() { PvInternalCancel(); }
 void TPvDataSet::InternalEdit() { PvInternalEdit(); }
-// Default-value expressions would be evaluated into the new record here; a
-// dataset with any does not open until that layer exists (HasConstraints).
-void TPvDataSet::InternalInsert() { PvInternalInsert(); }
+void TPvDataSet::InternalInsert() {
+  PvInternalInsert();
+  ApplyDefaultExpressions(ActiveBuffer());
+}
 void TPvDataSet::InternalAddRecord(TRecordBuffer Buffer, bool Append) { PvInternalAddRecord(Buffer, Append); }
 void TPvDataSet::InternalDelete() { PvInternalDelete(); }
 void TPvDataSet::InternalPost() { PvInternalPost(); }

@@ -131,6 +131,22 @@ class TPvDataSet : public TDataSet {
   void SetFiltered(bool Value) override;
   void SetFilterOptions(TFilterOptions Value) override;
 
+  // ---- constraints -----------------------------------------------------------------
+  void DisableConstraints() { ++FConstrDisableCount; }
+  void EnableConstraints() {
+    if (FConstrDisableCount > 0) --FConstrDisableCount;
+  }
+  bool ConstraintsDisabled() const { return FConstrDisableCount > 0; }
+  // The record check of a post: every check constraint and record-level
+  // field constraint against the active record; the first that fails raises
+  // its error message. Nothing while constraints are disabled or none exist.
+  void CheckRecordConstraints();
+  // The field check of a write: the constraints of Field against Value (the
+  // bare slot value about to be stored).
+  void CheckFieldConstraints(TField* Field, const void* Value);
+  // Evaluates the default expressions into the new record in Buffer.
+  void ApplyDefaultExpressions(TRecordBuffer Buffer);
+
   // ---- record-buffer access for the cursor, blob streams and tests ----------------
   uint16_t RecBufSize() const { return FRecBufSize; }
   uint16_t RecInfoOfs() const { return FRecInfoOfs; }
