@@ -22,6 +22,21 @@ void TStdErrExceptionDisplay::ShowException(const std::string& Message) {
   std::fflush(stderr);
 }
 
+namespace {
+// The text of the exception being handled.
+std::string CurrentExceptionText() {
+  try {
+    throw;
+  } catch (const Exception& e) {
+    return e.Message();
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown exception";
+  }
+}
+}  // namespace
+
 void TApplication::HandleException(TObject* Sender) {
   std::exception_ptr current = std::current_exception();
   if (!current) return;
@@ -58,6 +73,11 @@ void TApplication::InstallAsRoot() {
     try {
       std::rethrow_exception(failure);
     } catch (...) {
+      // One failure repeated by every step of a clean-up (a trace file that
+      // cannot be written, say) is reported once, not once per step.
+      const std::string text = CurrentExceptionText();
+      if (text == FLastCleanupFailure) return;
+      FLastCleanupFailure = text;
       HandleException(this);
     }
   });

@@ -67,6 +67,7 @@ class TApplication : public TComponent {
   TExceptionEvent FOnException;
   bool FInstalledAsRoot = false;
   TCleanupFailureHandler FReplacedCleanupHandler;
+  std::string FLastCleanupFailure;
   int32_t FHandledExceptionCount = 0;
   std::string FLastExceptionMessage;
 };

@@ -95,6 +95,10 @@ TEST(Application, CleanupFailuresReachHandleException) {
   CleanupStep([] { throw std::runtime_error("Unlock failed"); });
   EXPECT_EQ(shown, (std::vector<std::string>{"Close failed", "Unlock failed"}));
   EXPECT_EQ(app->HandledExceptionCount(), before + 2);
+  // The same failure from step after step is reported once.
+  for (int i = 0; i < 3; ++i) CleanupStep([] { throw EInOutError("Trace file is not open"); });
+  EXPECT_EQ(shown.back(), "Trace file is not open");
+  EXPECT_EQ(app->HandledExceptionCount(), before + 3);
 
   TObject* sender = nullptr;
   app->SetOnException([&](TObject* s, const Exception& e) {
