@@ -1,5 +1,6 @@
 #include "filter/parse_verifier.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -60,6 +61,30 @@ int CompareValues(const Variant& Left, const Variant& Right, bool EqualityOnly) 
       return LocaleCompareStr(l, r);
     }
     default: throw Exception(SExprBadVariantType);
+  }
+}
+
+// The verdict of a comparison operator on the result of CompareValues.
+bool Decide(uint8_t Op, int C) {
+  switch (Op) {
+    case canEQ:
+    case canLIKE: return C == 0;
+    case canNE: return C == -1 || C == 1;
+    case canGT: return C == 1;
+    case canGE: return C == 0 || C == 1;
+    case canLT: return C == -1;
+    default: return C == -1 || C == 0;  // canLE
+  }
+}
+
+bool IsComparison(uint8_t Op) { return IsRelationalOp(static_cast<tCANOp>(Op)) || Op == canLIKE; }
+
+bool FitsIntegerKind(TVarType Kind, int64_t V) {
+  switch (Kind) {
+    case varSmallint: return V >= INT16_MIN && V <= INT16_MAX;
+    case varInteger: return V >= INT32_MIN && V <= INT32_MAX;
+    case varByte: return V >= 0 && V <= UINT8_MAX;
+    default: return V >= 0 && V <= UINT16_MAX;  // varWord
   }
 }
 
@@ -198,21 +223,89 @@ Variant TParseVerifier::ConstValue(const uint8_t* Node) const {
   Error(SExprBadDataType);
 }
 
-TRetStruct TParseVerifier::EvalBinary(uint16_t Offset) {
-  // Operators chain through their left operands ("a or b or c", "x + y +
-  // z"): walk such a chain in a loop, innermost first, so that its length
-  // costs no stack.
-  TSpine spine;
-  uint16_t bottom = Offset;
-  for (;;) {
-    spine.Push(bottom);
-    const uint16_t left = ReadCANWord(FNodes + bottom + 2);
-    if (FNodes[left] != nodeBINARY || spine.Count() > FNodeAreaSize / kBinaryNodeSize) break;
-    bottom = left;
+bool TParseVerifier::IsFieldConstComparison(const uint8_t* Node) const {
+  if (!IsComparison(Node[1])) return false;
+  const uint8_t* left = FNodes + ReadCANWord(Node + 2);
+  const uint8_t* right = FNodes + ReadCANWord(Node + 4);
+  return left[0] == nodeFIELD && left[1] == canFIELD2 && right[0] == nodeCONST && right[1] == canCONST2;
+}
+
+int TParseVerifier::CompareWithConst(const Variant& Left, const uint8_t* Const, bool EqualityOnly) const {
+  // The same answers as CompareValues(Left, ConstValue(Const)) without
+  // making a value of the constant for the usual pairs of kinds.
+  if (Left.IsClear()) return kNullMarker;
+  const uint16_t type = ReadCANWord(Const + 2);
+  const uint16_t size = ReadCANWord(Const + 4);
+  const uint8_t* p = FLiterals + ReadCANWord(Const + 6);
+  const TVarType kind = Left.VarType();
+  const bool integerConst = (type == ftSmallint || type == ftInteger || type == ftAutoInc || type == ftWord) &&
+                            (size == 2 || size == 4);
+  if (IsIntegerKind(kind) && integerConst) {
+    int64_t v;
+    if (type == ftWord)
+      v = size == 2 ? ReadCANValue<uint16_t>(p) : ReadCANValue<uint32_t>(p);
+    else
+      v = size == 2 ? ReadCANValue<int16_t>(p) : ReadCANValue<int32_t>(p);
+    if (FitsIntegerKind(kind, v)) return Sign(Left.AsInt64(), v);
+  } else if ((kind == varString || kind == varOleStr) && type == ftString) {
+    const std::string text = Left.AsString();
+    return CompareWithConst(std::string_view(text), Const, EqualityOnly);
+  } else if ((kind == varDouble || kind == varSingle || kind == varCurrency) && type == ftFloat) {
+    return Sign(Left.AsDouble(), ReadCANValue<double>(p));
+  } else if (kind == varDate && (type == ftDate || type == ftTime || type == ftDateTime)) {
+    return Sign(Left.AsDateTime(), ReadCANValue<double>(p));
+  } else if (kind == varBoolean && type == ftBoolean) {
+    return Sign(Left.AsBoolean(), p[0] != 0);
   }
+  return CompareValues(Left, ConstValue(Const), EqualityOnly);
+}
+
+bool TParseVerifier::FieldConstVerdict(const uint8_t* Node) const {
+  const uint8_t op = Node[1];
+  const bool equalityOnly = op == canEQ || op == canNE || op == canLIKE;
+  TField* field = FDataSet->Fields()->Fields(ReadCANWord(FNodes + ReadCANWord(Node + 2) + 2));
+  const uint8_t* constant = FNodes + ReadCANWord(Node + 4);
+  const TFieldType type = field->DataType();
+  if (ReadCANWord(constant + 2) == ftString && (type == ftString || type == ftFixedChar || type == ftWideString)) {
+    // Text against text: the field's text as it is, no value around it.
+    if (field->IsNull()) return false;
+    const std::string text = field->AsString();
+    return Decide(op, CompareWithConst(std::string_view(text), constant, equalityOnly));
+  }
+  return Decide(op, CompareWithConst(field->AsVariant(), constant, equalityOnly));
+}
+
+int TParseVerifier::CompareWithConst(std::string_view Left, const uint8_t* Const, bool EqualityOnly) const {
+  const auto* text = reinterpret_cast<const char*>(FLiterals + ReadCANWord(Const + 6));
+  const std::string_view right(text, strnlen(text, ReadCANWord(Const + 4)));
+  return EqualityOnly ? (LocaleSameStr(Left, right) ? 0 : 1) : LocaleCompareStr(Left, right);
+}
+
+TRetStruct TParseVerifier::EvalBinary(uint16_t Offset) {
   try {
-    TRetStruct acc = EvalNode(ReadCANWord(FNodes + bottom + 2));
-    for (size_t i = spine.Count(); i-- > 0;) acc = ApplyBinary(FNodes + spine.At(i), std::move(acc));
+    TRetStruct acc;
+    const uint8_t* top = FNodes + Offset;
+    // "field <op> constant", the usual condition: no values of operands.
+    if (IsFieldConstComparison(top)) return TRetStruct{rstVariant, Variant(FieldConstVerdict(top)), nullptr, {}};
+    // Operators chain through their left operands ("a or b or c", "x + y
+    // + z"): walk such a chain in a loop, innermost first, so that its
+    // length costs no stack.
+    TSpine spine;
+    uint16_t bottom = Offset;
+    for (;;) {
+      spine.Push(bottom);
+      const uint16_t left = ReadCANWord(FNodes + bottom + 2);
+      if (FNodes[left] != nodeBINARY || IsFieldConstComparison(FNodes + left) ||
+          spine.Count() > FNodeAreaSize / kBinaryNodeSize)
+        break;
+      bottom = left;
+    }
+    const uint16_t leftmost = ReadCANWord(FNodes + bottom + 2);
+    if (IsFieldConstComparison(FNodes + leftmost))
+      acc.v = Variant(FieldConstVerdict(FNodes + leftmost));
+    else
+      acc = EvalNode(leftmost);
+    for (size_t i = spine.Count(); i-- > 0;) ApplyBinary(FNodes + spine.At(i), acc);
     return acc;
   } catch (Exception& e) {
     AppendDescription(e);
@@ -220,69 +313,70 @@ TRetStruct TParseVerifier::EvalBinary(uint16_t Offset) {
   }
 }
 
-TRetStruct TParseVerifier::ApplyBinary(const uint8_t* Node, TRetStruct Left) {
+void TParseVerifier::ApplyBinary(const uint8_t* Node, TRetStruct& Acc) {
   const uint8_t opByte = Node[1];
   if (!AcceptsBinary(opByte)) Error(Format(SExprUnknownOperation, opByte));
   const auto op = static_cast<tCANOp>(opByte);
-  if (op != canASSIGN && Left.StType == rstField) {
-    Left.v = Left.Field->AsVariant();
-    Left.StType = rstVariant;
+  if (op != canASSIGN && Acc.StType == rstField) {
+    Acc.v = Acc.Field->AsVariant();
+    Acc.StType = rstVariant;
   }
-  if ((op == canAND || op == canOR) && Left.StType == rstVariant && Left.v.VarType() == varBoolean) {
-    const bool value = Left.v.AsBoolean();
-    if ((op == canAND && !value) || (op == canOR && value)) return Left;
+  if ((op == canAND || op == canOR) && Acc.StType == rstVariant && Acc.v.VarType() == varBoolean) {
+    const bool value = Acc.v.AsBoolean();
+    if ((op == canAND && !value) || (op == canOR && value)) return;
   }
-  TRetStruct right = EvalNode(ReadCANWord(Node + 4));
+  const uint16_t rightOffset = ReadCANWord(Node + 4);
+  if ((op == canAND || op == canOR) && Acc.StType == rstVariant && Acc.v.VarType() == varBoolean &&
+      IsFieldConstComparison(FNodes + rightOffset)) {
+    // The left side did not decide, so the right one does.
+    Acc.v = Variant(FieldConstVerdict(FNodes + rightOffset));
+    return;
+  }
+  TRetStruct right = EvalNode(rightOffset);
   if (op != canASSIGN && right.StType == rstField) {
     right.v = right.Field->AsVariant();
     right.StType = rstVariant;
   }
-  TRetStruct result;
-  if (Left.StType == rstList || right.StType == rstList) {
+  if (Acc.StType == rstList || right.StType == rstList) {
     if (op != canIN) Error(SExprBadRetStruct);
-    result.v = Variant(InList(Left, right));
-    return result;
+    const bool found = InList(Acc, right);
+    Acc.List.reset();
+    Acc.StType = rstVariant;
+    Acc.v = Variant(found);
+    return;
   }
   switch (op) {
     case canEQ:
-    case canLIKE: result.v = Variant(CompareValues(Left.v, right.v, true) == 0); break;
-    case canNE: {
-      const int c = CompareValues(Left.v, right.v, true);
-      result.v = Variant(c != 0 && c != kNullMarker);
-      break;
-    }
-    case canGT: result.v = Variant(CompareValues(Left.v, right.v, false) == 1); break;
-    case canGE: {
-      const int c = CompareValues(Left.v, right.v, false);
-      result.v = Variant(c == 0 || c == 1);
-      break;
-    }
-    case canLT: result.v = Variant(CompareValues(Left.v, right.v, false) == -1); break;
-    case canLE: {
-      const int c = CompareValues(Left.v, right.v, false);
-      result.v = Variant(c == -1 || c == 0);
+    case canNE:
+    case canGT:
+    case canGE:
+    case canLT:
+    case canLE:
+    case canLIKE: {
+      const bool equalityOnly = op == canEQ || op == canNE || op == canLIKE;
+      Acc.v = Variant(Decide(op, CompareValues(Acc.v, right.v, equalityOnly)));
       break;
     }
     case canAND:
-    case canOR: result.v = Logical(op, Left.v, right.v); break;
-    case canADD: result.v = Left.v + right.v; break;
-    case canSUB: result.v = Left.v - right.v; break;
-    case canMUL: result.v = Left.v * right.v; break;
-    case canDIV: result.v = Left.v / right.v; break;
-    case canIN: result.v = Variant(false); break;
+    case canOR: Acc.v = Logical(op, Acc.v, right.v); break;
+    case canADD: Acc.v += right.v; break;
+    case canSUB: Acc.v -= right.v; break;
+    case canMUL: Acc.v *= right.v; break;
+    case canDIV: Acc.v /= right.v; break;
+    case canIN: Acc.v = Variant(false); break;
     case canASSIGN: {
-      const bool leftField = Left.StType == rstField;
+      const bool leftField = Acc.StType == rstField;
       if (leftField == (right.StType == rstField)) Error(SExprBadRetStruct);
       if (leftField)
-        Left.Field->AssignValue(right.v);
+        Acc.Field->AssignValue(right.v);
       else
-        right.Field->AssignValue(Left.v);
-      result.v = Variant(true);
+        right.Field->AssignValue(Acc.v);
+      Acc.StType = rstVariant;
+      Acc.v = Variant(true);
       break;
     }
     default: Error(Format(SExprUnknownOperation, opByte));
   }
-  return result;
 }
 
 bool TParseVerifier::InList(const TRetStruct& Left, const TRetStruct& Right) const {

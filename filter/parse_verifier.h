@@ -19,6 +19,8 @@
 // passes every record. A verifier keeps nothing between calls.
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "filter/ret_struct.h"
 #include "platform/db/db_types.h"
@@ -47,7 +49,15 @@ class TParseVerifier {
  private:
   TRetStruct EvalNode(uint16_t Offset);
   TRetStruct EvalBinary(uint16_t Offset);
-  TRetStruct ApplyBinary(const uint8_t* Node, TRetStruct Left);
+  // Applies the two-operand node to its evaluated left operand in Acc.
+  void ApplyBinary(const uint8_t* Node, TRetStruct& Acc);
+  bool IsFieldConstComparison(const uint8_t* Node) const;
+  // The comparison of a value with a constant node, as CompareValues would
+  // make it of the constant's value.
+  int CompareWithConst(const Variant& Left, const uint8_t* Const, bool EqualityOnly) const;
+  int CompareWithConst(std::string_view Left, const uint8_t* Const, bool EqualityOnly) const;
+  // The verdict of "field <op> constant" (IsFieldConstComparison).
+  bool FieldConstVerdict(const uint8_t* Node) const;
   TRetStruct EvalUnary(const uint8_t* Node);
   TRetStruct EvalCompare(const uint8_t* Node);
   TRetStruct EvalListElem(uint16_t Offset);
