@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <algorithm>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "errors/checks.h"
@@ -16,6 +18,8 @@
 #include "filter/text_compare.h"
 #include "platform/db/dataset.h"
 #include "platform/db/field.h"
+#include "platform/db/numeric_fields.h"
+#include "platform/db/string_field.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/scope_guard.h"
 
@@ -141,7 +145,13 @@ bool TParseVerifier::Verify() {
   FNodeAreaSize = static_cast<uint16_t>(header.iLiteralStart - header.iNodeStart);
   FDepth = 0;
   try {
-    TRetStruct result = EvalNode(0);
+    TRetStruct result;
+    if (FNodes[0] == nodeBINARY) {
+      bool truth;
+      if (EvalChain(0, result, truth)) return truth;
+    } else {
+      result = EvalNode(0);
+    }
     if (result.StType != rstVariant) Error(SExprBadOperand);
     return result.v.AsBoolean();
   } catch (const EStopOnContinueOperator&) {
@@ -265,14 +275,52 @@ bool TParseVerifier::FieldConstVerdict(const uint8_t* Node) const {
   const bool equalityOnly = op == canEQ || op == canNE || op == canLIKE;
   TField* field = FDataSet->Fields()->Fields(ReadCANWord(FNodes + ReadCANWord(Node + 2) + 2));
   const uint8_t* constant = FNodes + ReadCANWord(Node + 4);
-  const TFieldType type = field->DataType();
-  if (ReadCANWord(constant + 2) == ftString && (type == ftString || type == ftFixedChar || type == ftWideString)) {
-    // Text against text: the field's text as it is, no value around it.
-    if (field->IsNull()) return false;
-    const std::string text = field->AsString();
-    return Decide(op, CompareWithConst(std::string_view(text), constant, equalityOnly));
+  // The framework's own string and integer field classes read their slot
+  // exactly as their GetValue does: straight into a local buffer, with
+  // no scratch and no Variant around the value. Any other class (a
+  // descendant may read differently) is read through AsVariant. A null
+  // field makes every comparison false.
+  //
+  // The classes are told apart by the address of their type_info: unique
+  // for these classes in a program linked as this one is; where it were
+  // not, a field would merely take the AsVariant path.
+  const std::type_info* cls = &typeid(*field);
+  const auto size = static_cast<size_t>(std::max(field->DataSize(), 0)) + 8;
+  char buffer[264];
+  if (cls == &typeid(TStringField) && ReadCANWord(constant + 2) == ftString && size <= sizeof(buffer)) {
+    std::memset(buffer, 0, size);
+    if (!field->GetData(buffer)) return false;
+    const std::string_view text(buffer, strnlen(buffer, static_cast<size_t>(std::max(field->Size(), 0))));
+    return Decide(op, CompareWithConst(text, constant, equalityOnly));
+  }
+  if (cls == &typeid(TIntegerField) || cls == &typeid(TSmallintField) || cls == &typeid(TWordField) ||
+      cls == &typeid(TAutoIncField)) {
+    std::memset(buffer, 0, size);
+    if (!field->GetData(buffer)) return false;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(buffer);
+    int32_t value;
+    switch (field->DataType()) {
+      case ftSmallint: value = ReadCANValue<int16_t>(bytes); break;
+      case ftWord: value = ReadCANValue<uint16_t>(bytes); break;
+      default: value = ReadCANValue<int32_t>(bytes); break;
+    }
+    return Decide(op, CompareWithConst(value, constant, equalityOnly));
   }
   return Decide(op, CompareWithConst(field->AsVariant(), constant, equalityOnly));
+}
+
+int TParseVerifier::CompareWithConst(int32_t Left, const uint8_t* Const, bool EqualityOnly) const {
+  // An integer field's value is a varInteger: every 16-bit or signed
+  // 32-bit constant converts to it.
+  const uint16_t type = ReadCANWord(Const + 2);
+  const uint16_t size = ReadCANWord(Const + 4);
+  const uint8_t* p = FLiterals + ReadCANWord(Const + 6);
+  if (size == 2 && (type == ftSmallint || type == ftInteger || type == ftAutoInc))
+    return Sign(Left, ReadCANValue<int16_t>(p));
+  if (size == 2 && type == ftWord) return Sign(Left, ReadCANValue<uint16_t>(p));
+  if (size == 4 && (type == ftSmallint || type == ftInteger || type == ftAutoInc))
+    return Sign(Left, ReadCANValue<int32_t>(p));
+  return CompareWithConst(Variant(Left), Const, EqualityOnly);
 }
 
 int TParseVerifier::CompareWithConst(std::string_view Left, const uint8_t* Const, bool EqualityOnly) const {
@@ -282,31 +330,63 @@ int TParseVerifier::CompareWithConst(std::string_view Left, const uint8_t* Const
 }
 
 TRetStruct TParseVerifier::EvalBinary(uint16_t Offset) {
+  TRetStruct result;
+  bool truth;
+  if (EvalChain(Offset, result, truth)) result.v = Variant(truth);
+  return result;
+}
+
+bool TParseVerifier::EvalChain(uint16_t Offset, TRetStruct& Result, bool& Truth) {
   try {
-    TRetStruct acc;
     const uint8_t* top = FNodes + Offset;
     // "field <op> constant", the usual condition: no values of operands.
-    if (IsFieldConstComparison(top)) return TRetStruct{rstVariant, Variant(FieldConstVerdict(top)), nullptr, {}};
+    if (IsFieldConstComparison(top)) {
+      Truth = FieldConstVerdict(top);
+      return true;
+    }
     // Operators chain through their left operands ("a or b or c", "x + y
     // + z"): walk such a chain in a loop, innermost first, so that its
     // length costs no stack.
     TSpine spine;
     uint16_t bottom = Offset;
+    bool isTruth = false;
     for (;;) {
       spine.Push(bottom);
       const uint16_t left = ReadCANWord(FNodes + bottom + 2);
-      if (FNodes[left] != nodeBINARY || IsFieldConstComparison(FNodes + left) ||
-          spine.Count() > FNodeAreaSize / kBinaryNodeSize)
+      if (FNodes[left] != nodeBINARY || spine.Count() > FNodeAreaSize / kBinaryNodeSize) break;
+      if (IsFieldConstComparison(FNodes + left)) {
+        isTruth = true;
         break;
+      }
       bottom = left;
     }
+    // While the chain is conditions joined by AND and OR, its value is a
+    // plain truth; it becomes a TRetStruct at the first node of another
+    // kind.
     const uint16_t leftmost = ReadCANWord(FNodes + bottom + 2);
-    if (IsFieldConstComparison(FNodes + leftmost))
-      acc.v = Variant(FieldConstVerdict(FNodes + leftmost));
+    if (isTruth)
+      Truth = FieldConstVerdict(FNodes + leftmost);
     else
-      acc = EvalNode(leftmost);
-    for (size_t i = spine.Count(); i-- > 0;) ApplyBinary(FNodes + spine.At(i), acc);
-    return acc;
+      Result = EvalNode(leftmost);
+    for (size_t i = spine.Count(); i-- > 0;) {
+      const uint8_t* node = FNodes + spine.At(i);
+      const uint8_t op = node[1];
+      if (isTruth && (op == canAND || op == canOR)) {
+        if ((op == canAND) != Truth) continue;  // the left side decides
+        const uint8_t* right = FNodes + ReadCANWord(node + 4);
+        if (IsFieldConstComparison(right)) {
+          Truth = FieldConstVerdict(right);
+          continue;
+        }
+      }
+      if (isTruth) {
+        Result.StType = rstVariant;
+        Result.v = Variant(Truth);
+        isTruth = false;
+      }
+      ApplyBinary(node, Result);
+    }
+    return isTruth;
   } catch (Exception& e) {
     AppendDescription(e);
     throw;
@@ -325,14 +405,7 @@ void TParseVerifier::ApplyBinary(const uint8_t* Node, TRetStruct& Acc) {
     const bool value = Acc.v.AsBoolean();
     if ((op == canAND && !value) || (op == canOR && value)) return;
   }
-  const uint16_t rightOffset = ReadCANWord(Node + 4);
-  if ((op == canAND || op == canOR) && Acc.StType == rstVariant && Acc.v.VarType() == varBoolean &&
-      IsFieldConstComparison(FNodes + rightOffset)) {
-    // The left side did not decide, so the right one does.
-    Acc.v = Variant(FieldConstVerdict(FNodes + rightOffset));
-    return;
-  }
-  TRetStruct right = EvalNode(rightOffset);
+  TRetStruct right = EvalNode(ReadCANWord(Node + 4));
   if (op != canASSIGN && right.StType == rstField) {
     right.v = right.Field->AsVariant();
     right.StType = rstVariant;

@@ -49,6 +49,9 @@ class TParseVerifier {
  private:
   TRetStruct EvalNode(uint16_t Offset);
   TRetStruct EvalBinary(uint16_t Offset);
+  // Evaluates a two-operand node and the chain below it; true when the
+  // result is the plain truth in Truth, false when it is in Result.
+  bool EvalChain(uint16_t Offset, TRetStruct& Result, bool& Truth);
   // Applies the two-operand node to its evaluated left operand in Acc.
   void ApplyBinary(const uint8_t* Node, TRetStruct& Acc);
   bool IsFieldConstComparison(const uint8_t* Node) const;
@@ -56,6 +59,7 @@ class TParseVerifier {
   // make it of the constant's value.
   int CompareWithConst(const Variant& Left, const uint8_t* Const, bool EqualityOnly) const;
   int CompareWithConst(std::string_view Left, const uint8_t* Const, bool EqualityOnly) const;
+  int CompareWithConst(int32_t Left, const uint8_t* Const, bool EqualityOnly) const;
   // The verdict of "field <op> constant" (IsFieldConstComparison).
   bool FieldConstVerdict(const uint8_t* Node) const;
   TRetStruct EvalUnary(const uint8_t* Node);

@@ -115,6 +115,23 @@ TEST_F(TParseVerifierTest, ValuesOfEveryKindCompare) {
   EXPECT_TRUE(Eval("Name + 'x' = 'bx' AND Name > 'a' AND Name < 'c'"));
 }
 
+TEST_F(TParseVerifierTest, SlotWidthsAndSigns) {
+  // Field-against-constant conditions read the framework's string and
+  // integer slots directly; these are the widths and signs they must get
+  // right, and a text wider than the local buffer.
+  ds->Close();
+  ds->FieldDefs()->Add("Wide", ftString, 400);
+  ds->Open();
+  const std::string wide = std::string(300, 'w') + "!";
+  AddRecord(ds.get(), {{"Code", Variant(65535)}, {"fHasParentCmp", Variant(-32768)}, {"Qty", Variant(-7)},
+                       {"Wide", Variant(wide)}, {"AgyCode", Variant("01")}});
+  EXPECT_TRUE(Eval("Code = 65535 AND Code > 32767 AND fHasParentCmp = -32768 AND fHasParentCmp < 0"));
+  EXPECT_TRUE(Eval("Qty = -7 AND Qty < -6 AND Qty <> 7"));
+  EXPECT_TRUE(Eval("Wide = '" + wide.substr(0, 250) + "*'"));
+  EXPECT_TRUE(Eval("Wide > '" + std::string(250, 'w') + "' AND AgyCode = '01' AND AgyCode < '010'"));
+  EXPECT_FALSE(Eval("AgyCode = '0' OR AgyCode = '01 '"));
+}
+
 // An integer field that counts how often its value is read and can be told
 // to stop the evaluation.
 class TCountingField : public TIntegerField {
