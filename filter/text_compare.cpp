@@ -39,8 +39,8 @@ struct TTextLocale {
   std::unique_ptr<UCaseMap, CaseMapClose> CaseMap;
   std::string CollationName;
   // Two different texts of printable ASCII never collate equal: the
-  // collator neither ignores punctuation nor compares below tertiary
-  // strength.
+  // collator ignores no punctuation (see Load) and compares at tertiary
+  // strength or above.
   bool AsciiDistinct = false;
   // Lower- and upper-casing of ASCII is the plain one (not Turkish,
   // Azerbaijani or Lithuanian).
@@ -60,10 +60,13 @@ struct TTextLocale {
     }
     AsciiDistinct = false;
     if (Collator) {
+      // Blanks and punctuation count in every comparison, also in locales
+      // (Thai, ...) whose collation would pass over them: "abc " is not
+      // "abc".
       UErrorCode status = U_ZERO_ERROR;
-      const UColAttributeValue alternate = ucol_getAttribute(Collator.get(), UCOL_ALTERNATE_HANDLING, &status);
+      ucol_setAttribute(Collator.get(), UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
       const UColAttributeValue strength = ucol_getAttribute(Collator.get(), UCOL_STRENGTH, &status);
-      AsciiDistinct = U_SUCCESS(status) && alternate == UCOL_NON_IGNORABLE && strength >= UCOL_TERTIARY;
+      AsciiDistinct = U_SUCCESS(status) && strength >= UCOL_TERTIARY;
     }
     const std::string caseLocale = IcuLocaleOf(Case);
     UErrorCode status = U_ZERO_ERROR;

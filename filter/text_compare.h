@@ -7,7 +7,9 @@
 // then LANG (the codeset and "@modifier" parts are ignored). Under the C or
 // POSIX locale (or none set) texts order byte by byte, which for UTF-8 is
 // code-point order. Otherwise ICU's collator for that locale orders them
-// (case-sensitively, at its default tertiary strength). Case mapping is
+// (case-sensitively, at its default tertiary strength), with blanks and
+// punctuation always counting, also where the locale would ignore them.
+// Case mapping is
 // Unicode's, with the locale's special rules (Turkish dotless i, ...).
 //
 // Text that is not well-formed UTF-8 has no collation: it orders byte by

@@ -44,6 +44,13 @@ TEST_F(LocaleText, NamedLocaleCollates) {
   EXPECT_EQ(LocaleCompareText("ABC", "abd"), -1);
 }
 
+TEST_F(LocaleText, BlanksCountEvenWhereTheLocaleIgnoresThem) {
+  SetTextLocale("th_TH.UTF-8");
+  EXPECT_FALSE(LocaleSameStr("abc ", "abc"));
+  EXPECT_FALSE(LocaleSameStr("a-b", "ab"));
+  EXPECT_GT(LocaleCompareStr("abc ", "abc"), 0);
+}
+
 TEST_F(LocaleText, CaseMappingFollowsTheLocale) {
   SetTextLocale("en_US.UTF-8");
   EXPECT_EQ(LocaleLowerCase("\xC3\x84" "BC-I"), "\xC3\xA4" "bc-i");
