@@ -12,6 +12,9 @@
 #   7  app, tools
 # Within a floor no folder includes another (sideways is as bad as up).
 
+# Script mode starts with old policies; IN_LIST needs the new ones.
+cmake_minimum_required(VERSION 3.25)
+
 if(NOT ROOT)
   message(FATAL_ERROR "ROOT (the source folder) is required")
 endif()

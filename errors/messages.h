@@ -92,4 +92,49 @@ inline constexpr const char* SMissingTableName = "Missing TableName property";
 inline constexpr const char* SInvalidPrecision = "Invalid precision";
 inline constexpr const char* SCannotCreateHandle = "Can not create a handle";
 
+// Filter expressions: the words of the Boolean constants.
+inline constexpr const char* STextTrue = "True";
+inline constexpr const char* STextFalse = "False";
+
+// Filter expressions: reading and parsing the text.
+inline constexpr const char* SExprInvalidChar = "Invalid expression character: '%s'";
+inline constexpr const char* SExprStringTerminated = "Unterminated string constant";
+inline constexpr const char* SExprNameTerminated = "Unterminated field name";
+inline constexpr const char* SExprBadKeyword = "Invalid use of keyword";
+inline constexpr const char* SExprLParenExpected = "'(' expected but %s found";
+inline constexpr const char* SExprRParenExpected = "')' expected but %s found";
+inline constexpr const char* SExprRParenOrCommaExpected = "')' or ',' expected but %s found";
+inline constexpr const char* SExprExpected = "Expression expected but %s found";
+inline constexpr const char* SExprEmptyInList = "IN predicate list may not be empty";
+inline constexpr const char* SExprNoArith = "Arithmetic expressions not supported";
+inline constexpr const char* SExprTypeMis = "Type mismatch in expression";
+inline constexpr const char* SExprNoAggOnCalcs = "Operation cannot mix aggregate value with record-varying value";
+inline constexpr const char* SExprTermination = "Expression incorrectly terminated";
+inline constexpr const char* SExprNotAgg = "Expression is not an aggregate expression";
+inline constexpr const char* SExprNoAggFilter = "Aggregate expressions not allowed";
+inline constexpr const char* SExprIncorrect = "Incorrectly formed expression";
+// Shown in place of a token at the end of the text.
+inline constexpr const char* SExprNothing = "nothing";
+// Brackets, IN lists and argument lists nest at most kMaxExprNesting deep
+// (filter/can_expr.h): deeper texts would exhaust the stack.
+inline constexpr const char* SExprTooDeep = "Expression nested too deeply: more than %d levels of brackets, lists or arguments";
+
+// Filter expressions: the expression tree and its encoded buffer.
+inline constexpr const char* SExprBadField = "Field '%s' cannot be used in a expression";
+inline constexpr const char* SExprBadConst = "Constant is not correct for type %s";
+inline constexpr const char* SExprBadNullTest = "NULL only allowed with '=' and '<>'";
+inline constexpr const char* SExprNoFunctions = "Function expressions not allowed";
+// Offsets and sizes in the buffer are 16-bit.
+inline constexpr const char* SExprTooLarge = "Expression too large: its encoded form must stay below %d bytes";
+
+// Filter expressions: the evaluator.
+inline constexpr const char* SExprBadOperand = "Bad operand type";
+inline constexpr const char* SExprUnknownNodeType = "Unknown node type: %d";
+inline constexpr const char* SExprUnknownOperation = "Unknown node operation type: %d";
+inline constexpr const char* SExprBadDataType = "Bad data type";
+inline constexpr const char* SExprBadRetStruct = "Bad TRetStruct type";
+inline constexpr const char* SExprBadVariantType = "Bad variant type";
+// A dataset that cannot present a record buffer to its fields.
+inline constexpr const char* SExprNoRecordHost = "Dataset cannot present a record buffer to a filter";
+
 }  // namespace dac

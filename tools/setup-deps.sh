@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev sqlite3 libsodium-dev
+  libsqlite3-dev sqlite3 libsodium-dev libicu-dev
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev fonts-dejavu-core unixodbc-dev
 )
