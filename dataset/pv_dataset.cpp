@@ -8,6 +8,9 @@
 #include "errors/messages.h"
 #include "errors/pv_errors.h"
 #include "errors/trace.h"
+#include "filter/constraint_collection.h"
+#include "filter/expr_parser.h"
+#include "filter/parse_verifier.h"
 #include "platform/rtl/scope_guard.h"
 #include "sessions/database.h"
 #include "sessions/session.h"
@@ -36,7 +39,11 @@ void SetBlobSlot(TRecordBuffer Buffer, uint16_t BlobCacheOfs, int32_t Ordinal, T
 
 }  // namespace
 
-TPvDataSet::TPvDataSet() : FRefreshOnLocate(kDefaultRefreshOnLocate) {}
+TPvDataSet::TPvDataSet()
+    : FParseConstrains(std::make_unique<TConstraintCollection>()),
+      FDefaultConstrains(std::make_unique<TConstraintCollection>()) {
+  FRefreshOnLocate = kDefaultRefreshOnLocate;
+}
 
 TPvDataSet::~TPvDataSet() = default;
 
@@ -203,54 +210,10 @@ bool TPvDataSet::PSUpdateRecord(TUpdateKind UpdateKind, TDataSet* Delta) {
 
 // ---- operations of later layers -------------------------------------------------------
 
-bool TPvDataSet::Locate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) {
-  (void)KeyFields;
-  (void)KeyValues;
-  (void)Options;
-  NotSupportedYet("Locate");
-}
-
-Variant TPvDataSet::Lookup(const std::string& KeyFields, const Variant& KeyValues, const std::string& ResultFields) {
-  (void)KeyFields;
-  (void)KeyValues;
-  (void)ResultFields;
-  NotSupportedYet("Lookup");
-}
-
 void TPvDataSet::ApplyUpdates() { NotSupportedYet("Cached updates"); }
 void TPvDataSet::CommitUpdates() { NotSupportedYet("Cached updates"); }
 void TPvDataSet::CancelUpdates() { NotSupportedYet("Cached updates"); }
 void TPvDataSet::RevertRecord() { NotSupportedYet("Cached updates"); }
-
-bool TPvDataSet::FindRecord(bool Restart, bool GoForward) {
-  (void)Restart;
-  (void)GoForward;
-  NotSupportedYet("Find");
-}
-
-void TPvDataSet::CreateFilterEvaluator() { NotSupportedYet("Filtering"); }
-
-bool TPvDataSet::DoFiltering(TRecordBuffer Buffer) {
-  TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.DoFiltering");
-  (void)Buffer;
-  if (!Filtered()) return true;
-  NotSupportedYet("Filtering");
-}
-
-void TPvDataSet::SetFilterText(const std::string& Value) {
-  if (Active() && Filtered() && Value != Filter()) NotSupportedYet("Filtering");
-  TDataSet::SetFilterText(Value);
-}
-
-void TPvDataSet::SetFiltered(bool Value) {
-  if (Active() && Value && !Filtered()) NotSupportedYet("Filtering");
-  TDataSet::SetFiltered(Value);
-}
-
-void TPvDataSet::SetFilterOptions(TFilterOptions Value) {
-  if (Active() && Filtered() && !(Value == FilterOptions())) NotSupportedYet("Filtering");
-  TDataSet::SetFilterOptions(Value);
-}
 
 bool TPvDataSet::HasConstraints() {
   TTraceScope trace(Trace1590Open, kTrace1590Open, "TPvDataSet.HasConstraints");
@@ -260,24 +223,6 @@ bool TPvDataSet::HasConstraints() {
       return true;
   }
   return false;
-}
-
-void TPvDataSet::CheckRecordConstraints() {
-  if (!FConstraintLayer || ConstraintsDisabled()) return;
-  NotSupportedYet("Constraints");
-}
-
-void TPvDataSet::CheckFieldConstraints(TField* Field, const void* Value) {
-  (void)Field;
-  (void)Value;
-  if (!FConstraintLayer) return;
-  NotSupportedYet("Constraints");
-}
-
-void TPvDataSet::ApplyDefaultExpressions(TRecordBuffer Buffer) {
-  (void)Buffer;
-  if (!FConstraintLayer) return;
-  NotSupportedYet("Default expressions");
 }
 
 Variant TPvDataSet::GetStateFieldValue(TDataSetState AState, TField* Field) {
@@ -513,7 +458,7 @@ void TPvDataSet::InternalOpen() {
     NotSupportedYet("Cached updates");
   }
   FConstraintLayer = HasConstraints();
-  if (FConstraintLayer) NotSupportedYet("Constraints");
+  if (FConstraintLayer) BuildConstraints();
   if (Filtered()) CreateFilterEvaluator();
   PvInternalFirst(true);
   AfterCursorOpen();
@@ -521,6 +466,7 @@ void TPvDataSet::InternalOpen() {
 
 void TPvDataSet::InternalClose() {
   if (Filtered()) FreeFilterEvaluator();
+  if (FConstraintLayer) FParseConstrains->Clear();
   FConstraintLayer = false;
   BindFields(false);
   if (DefaultFields()) DestroyFields();

@@ -20,9 +20,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "filter/filter_record_host.h"
 #include "platform/db/dataset.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/tset.h"
@@ -32,6 +34,9 @@ namespace dac {
 class TPvAbsDatabase;
 class TPvAbsSession;
 class TPvAbsSessionList;
+class TExprParser;
+class TParseVerifier;
+class TConstraintCollection;
 
 enum TUpdateRecordType : uint8_t { rtModified, rtInserted, rtDeleted, rtUnmodified };
 using TUpdateRecordTypes = TSet<TUpdateRecordType>;
@@ -59,10 +64,12 @@ inline constexpr int32_t dbfTableMaintenance = 3;
 inline constexpr int32_t dbfIndexList = 5;
 inline constexpr int32_t dbfProvider = 10;
 
-class TPvDataSet : public TDataSet {
+class TPvDataSet : public TDataSet, public IFilterRecordHost {
  public:
   TPvDataSet();
   ~TPvDataSet() override;
+  TPvDataSet(const TPvDataSet&) = delete;
+  TPvDataSet& operator=(const TPvDataSet&) = delete;
 
   // ---- properties ------------------------------------------------------------
   bool AutoRefresh() const { return FAutoRefresh; }
@@ -131,6 +138,17 @@ class TPvDataSet : public TDataSet {
   void SetFiltered(bool Value) override;
   void SetFilterOptions(TFilterOptions Value) override;
 
+  // IFilterRecordHost: the record in Buffer presented to a filter through
+  // the temporary dsFilter state.
+  TFilterRecordState BeginFilterRecord(TRecordBuffer Buffer) override;
+  void EndFilterRecord(const TFilterRecordState& Saved) override;
+  // Whether the active record holds KeyValues in KeyFields (Locate's rules).
+  bool MatchCurrentRecord(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options);
+  // The parsed filter and its evaluator while a filter is active.
+  TExprParser* FilterParser() const { return FFilterParser.get(); }
+  TConstraintCollection* ParseConstrains() const { return FParseConstrains.get(); }
+  TConstraintCollection* DefaultConstrains() const { return FDefaultConstrains.get(); }
+
   // ---- constraints -----------------------------------------------------------------
   void DisableConstraints() { ++FConstrDisableCount; }
   void EnableConstraints() {
@@ -174,8 +192,13 @@ class TPvDataSet : public TDataSet {
   // ---- operations the cursor supplies ----------------------------------------------
   virtual bool CanUseBookmarks() { return true; }
   virtual void CreateFilterEvaluator();
-  virtual void FreeFilterEvaluator() {}
+  virtual void FreeFilterEvaluator();
   virtual bool DoFiltering(TRecordBuffer Buffer);
+  // The record search of Locate and Lookup: in the core, the test of the
+  // active record; a cursor replaces it with a real search that leaves the
+  // cursor on the record found.
+  virtual bool DoLocate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options,
+                        bool SyncCursor);
   virtual TPvAbsSession* GetDefaultSession() = 0;
   virtual TPvAbsSessionList* GetSessionList() = 0;
   virtual bool IsMayBeSlow();
@@ -242,6 +265,16 @@ class TPvDataSet : public TDataSet {
 
  private:
   bool HasConstraints();
+  // Stores a new filter text and options and re-activates the filter.
+  void SetFilterData(const std::string& Text, TFilterOptions Options);
+  // One verdict on the record in Buffer; a failure while taking it is
+  // reported and the record passes.
+  bool FilterVerdict(TRecordBuffer Buffer, const std::function<bool()>& Verdict);
+  // Parses the check and field constraints and the default expressions.
+  void BuildConstraints();
+  // Raises the message of the first item of Items (FieldNo 0: every item;
+  // otherwise those of that field) the presented record fails.
+  void VerifyConstraints(int32_t FieldNo);
   void ReleaseBlobSlots(TRecordBuffer Buffer) noexcept;
 
   bool FAutoRefresh = false;
@@ -257,6 +290,10 @@ class TPvDataSet : public TDataSet {
   uint16_t FRecBufSize = 0;
   bool FConstraintLayer = false;
   TPvAbsDatabase* FDatabase = nullptr;
+  std::unique_ptr<TExprParser> FFilterParser;
+  std::unique_ptr<TParseVerifier> FFilterParseVerifier;
+  std::unique_ptr<TConstraintCollection> FParseConstrains;
+  std::unique_ptr<TConstraintCollection> FDefaultConstrains;
   bool FCachedUpdates = false;
   TUpdateRecordTypes FUpdateRecordTypes{rtModified, rtInserted, rtUnmodified};
 

@@ -334,6 +334,7 @@ bool TPvDrmDataSet::GetFieldData(TField* Field, void* Buffer) {
     case dsEdit:
     case dsInsert:
     case dsCalcFields:
+    case dsFilter:
     case dsBlockRead: {
       const uint8_t* q = b + FRecordSize + Field->Offset();
       if (q[0] == 0) return false;

@@ -122,6 +122,8 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
   void PvInternalDelete() override;
   void PvInternalGotoBookmark(const uint8_t* Bookmark) override;
   bool PvBookmarkValid(const uint8_t* Bookmark) override;
+  bool DoLocate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options,
+                bool SyncCursor) override;
 
   // ---- framework hooks -------------------------------------------------------------------
   void OpenCursor(bool InfoQuery) override;

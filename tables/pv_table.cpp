@@ -203,6 +203,11 @@ void TPvTable::AfterCursorOpen() {
   ResolveIndexName(FIndexName, FIndexFieldNames, FFieldsIndex);
 }
 
+bool TPvTable::Locate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) {
+  FShouldCheckForEmpty = true;
+  return TPvDrmDataSet::Locate(KeyFields, KeyValues, Options);
+}
+
 // ---- index definitions ------------------------------------------------------------------
 
 void TPvTable::ReadIndexDefs() {

@@ -59,6 +59,8 @@ class TPvTable : public TPvDrmDataSet, public IPvTableDescription {
   // The names of the table's indexes.
   void GetIndexNames(TStrings* List);
   void DataEvent(TDataEvent Event, intptr_t Info) override;
+  // An empty table answers "not found" without a search.
+  bool Locate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) override;
 
   // IPvTableDescription
   std::string DescTableName() const override { return FTableName; }
