@@ -57,9 +57,7 @@ inline constexpr uint16_t kListElemNodeSize = 6;
 
 // Little-endian access to the buffer, whatever the host's byte order and
 // alignment.
-inline uint16_t ReadCANWord(const uint8_t* P) {
-  return static_cast<uint16_t>(P[0] | (P[1] << 8));
-}
+inline uint16_t ReadCANWord(const uint8_t* P) { return static_cast<uint16_t>(P[0] | (P[1] << 8)); }
 inline void WriteCANWord(uint8_t* P, uint16_t Value) {
   P[0] = static_cast<uint8_t>(Value & 0xFF);
   P[1] = static_cast<uint8_t>(Value >> 8);

@@ -18,9 +18,9 @@ bool IsNumeric(TFieldType T) {
 }
 bool IsBinary(TFieldType T) { return T == ftBytes || T == ftBlob; }
 
-constexpr const char* kFunctionNames[] = {"UPPER", "LOWER",  "SUBSTRING", "TRIM", "TRIMLEFT", "TRIMRIGHT", "YEAR",
-                                          "MONTH", "DAY",    "HOUR",      "MINUTE", "SECOND", "GETDATE",  "DATE",
-                                          "TIME",  "SUM",    "MIN",       "MAX",  "AVG",      "COUNT"};
+constexpr const char* kFunctionNames[] = {"UPPER", "LOWER", "SUBSTRING", "TRIM",   "TRIMLEFT", "TRIMRIGHT", "YEAR",
+                                          "MONTH", "DAY",   "HOUR",      "MINUTE", "SECOND",   "GETDATE",   "DATE",
+                                          "TIME",  "SUM",   "MIN",       "MAX",    "AVG",      "COUNT"};
 
 bool IsFunctionName(const std::string& Name) {
   for (const char* f : kFunctionNames)

@@ -86,14 +86,14 @@ class TExprParser {
   // ---- the grammar (expr_parser.cpp) ----
   // A bracketed expression, IN item or argument: one level deeper.
   PExprNode ParseNested();
-  PExprNode ParseExpr();       // OR
-  PExprNode ParseExpr2();      // AND
-  PExprNode ParseExpr3();      // NOT
-  PExprNode ParseExpr4();      // relation
+  PExprNode ParseExpr();   // OR
+  PExprNode ParseExpr2();  // AND
+  PExprNode ParseExpr3();  // NOT
+  PExprNode ParseExpr4();  // relation
   PExprNode ParseInList(PExprNode Tested);
-  PExprNode ParseExpr5();      // + -
-  PExprNode ParseExpr6();      // * /
-  PExprNode ParseExpr7();      // primary
+  PExprNode ParseExpr5();  // + -
+  PExprNode ParseExpr6();  // * /
+  PExprNode ParseExpr7();  // primary
   PExprNode ParseFunction();
   void TypeCheckRelation(PExprNode Node);
   void TypeCheckArithOp(PExprNode Node);

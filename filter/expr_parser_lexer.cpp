@@ -28,8 +28,7 @@ bool StartsSymbol(char C) {
   return IsLetter(C) || C == '_' || (b >= 0x81 && b <= 0xFE);
 }
 bool ContinuesSymbol(char C) {
-  return IsLetter(C) || IsDigit(C) || C == '$' || C == '.' || C == '[' || C == ']' || C == '_' ||
-         IsMultiByte(C);
+  return IsLetter(C) || IsDigit(C) || C == '$' || C == '.' || C == '[' || C == ']' || C == '_' || IsMultiByte(C);
 }
 
 // A string literal keeps at most this many bytes of its value.

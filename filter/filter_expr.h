@@ -46,16 +46,15 @@ class TField;
 
 class TFilterExpr {
  public:
-  TFilterExpr(TDataSet* DataSet, TFilterOptions Options, TParserOptions ParseOptions,
-              const std::string& FieldName, TBits* DepFields);
+  TFilterExpr(TDataSet* DataSet, TFilterOptions Options, TParserOptions ParseOptions, const std::string& FieldName,
+              TBits* DepFields);
   ~TFilterExpr();
   TFilterExpr(const TFilterExpr&) = delete;
   TFilterExpr& operator=(const TFilterExpr&) = delete;
 
   // A new node at the head of the node list. An enField node looks its
   // field up (a missing field fails) and takes the field's type and size.
-  PExprNode NewNode(TExprNodeKind Kind, tCANOp Operator, const Variant& Data, PExprNode Left,
-                    PExprNode Right);
+  PExprNode NewNode(TExprNodeKind Kind, tCANOp Operator, const Variant& Data, PExprNode Left, PExprNode Right);
   // Field Operator Value, the constant typed like the field; returns the
   // operator node.
   PExprNode NewCompareNode(TField* Field, tCANOp Operator, const Variant& Value);

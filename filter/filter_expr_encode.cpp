@@ -124,9 +124,7 @@ class TFilterExpr::TEncoder {
     size_t Patch;
   };
 
-  void Push(PExprNode Node, tCANOp ParentOp, size_t Patch) {
-    FPending.push_back({Node, nullptr, 0, ParentOp, Patch});
-  }
+  void Push(PExprNode Node, tCANOp ParentOp, size_t Patch) { FPending.push_back({Node, nullptr, 0, ParentOp, Patch}); }
 
   uint16_t NodeOffset() const { return static_cast<uint16_t>(FNodes.size()); }
 
@@ -258,8 +256,8 @@ class TFilterExpr::TEncoder {
       std::swap(left, right);
       encoded = ReversedOperator(op);
     }
-    if ((encoded == canEQ || encoded == canNE || encoded == canLIKE) && left->FKind == enField &&
-        right != nullptr && right->FKind == enConst && EncodeFieldConstant(left, right, encoded, op))
+    if ((encoded == canEQ || encoded == canNE || encoded == canLIKE) && left->FKind == enField && right != nullptr &&
+        right->FKind == enConst && EncodeFieldConstant(left, right, encoded, op))
       return;
     const size_t at = AppendNode(nodeBINARY, encoded, 2);
     if (right != nullptr) Push(right, op, at + 4);

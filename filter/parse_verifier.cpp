@@ -1,8 +1,8 @@
 #include "filter/parse_verifier.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <algorithm>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -248,8 +248,8 @@ int TParseVerifier::CompareWithConst(const Variant& Left, const uint8_t* Const, 
   const uint16_t size = ReadCANWord(Const + 4);
   const uint8_t* p = FLiterals + ReadCANWord(Const + 6);
   const TVarType kind = Left.VarType();
-  const bool integerConst = (type == ftSmallint || type == ftInteger || type == ftAutoInc || type == ftWord) &&
-                            (size == 2 || size == 4);
+  const bool integerConst =
+      (type == ftSmallint || type == ftInteger || type == ftAutoInc || type == ftWord) && (size == 2 || size == 4);
   if (IsIntegerKind(kind) && integerConst) {
     int64_t v;
     if (type == ftWord)

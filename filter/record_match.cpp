@@ -50,8 +50,7 @@ bool MatchFieldValue(TField* Field, const Variant& Value, TLocateOptions Options
   }
 }
 
-bool MatchRecord(TDataSet* DataSet, const std::string& KeyFields, const Variant& KeyValues,
-                 TLocateOptions Options) {
+bool MatchRecord(TDataSet* DataSet, const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) {
   std::vector<TField*> fields;
   DataSet->GetFieldList(fields, KeyFields);
   const Variant values = KeyValues.IsArray() ? KeyValues : VarArrayOf({KeyValues});

@@ -29,7 +29,6 @@ bool MatchFieldValue(TField* Field, const Variant& Value, TLocateOptions Options
 // KeyFields: names separated by ";" (an unknown name raises); KeyValues: a
 // variant array with one value per field, or one value for one field. The
 // first field that does not match ends the test.
-bool MatchRecord(TDataSet* DataSet, const std::string& KeyFields, const Variant& KeyValues,
-                 TLocateOptions Options);
+bool MatchRecord(TDataSet* DataSet, const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options);
 
 }  // namespace dac

@@ -160,8 +160,8 @@ std::string MapCase(std::string_view S, TCaseFunction Fn, bool Lower) {
   if (status == U_BUFFER_OVERFLOW_ERROR) {
     out.assign(static_cast<size_t>(n), '\0');
     status = U_ZERO_ERROR;
-    n = Fn(st.CaseMap.get(), out.data(), static_cast<int32_t>(out.size()), S.data(),
-           static_cast<int32_t>(S.size()), &status);
+    n = Fn(st.CaseMap.get(), out.data(), static_cast<int32_t>(out.size()), S.data(), static_cast<int32_t>(S.size()),
+           &status);
   }
   if (U_FAILURE(status)) return std::string(S);
   out.resize(static_cast<size_t>(n));
@@ -173,8 +173,7 @@ std::string MapCase(std::string_view S, TCaseFunction Fn, bool Lower) {
 int LocaleCompareStr(std::string_view A, std::string_view B) {
   if (A == B) return 0;
   TTextLocale& st = State();
-  if (!st.Collator || !IsWellFormedUtf8(A) || !IsWellFormedUtf8(B) || A.size() > INT32_MAX ||
-      B.size() > INT32_MAX)
+  if (!st.Collator || !IsWellFormedUtf8(A) || !IsWellFormedUtf8(B) || A.size() > INT32_MAX || B.size() > INT32_MAX)
     return ByteCompare(A, B);
   UErrorCode status = U_ZERO_ERROR;
   const UCollationResult r = ucol_strcollUTF8(st.Collator.get(), A.data(), static_cast<int32_t>(A.size()), B.data(),

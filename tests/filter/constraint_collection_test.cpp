@@ -37,8 +37,7 @@ TEST_F(TConstraintCollectionTest, FieldConstraintsFallBackToTheFieldsName) {
   EXPECT_EQ(plain->FieldNum(), -1);
   TConstraintItem* own = checks.AddFieldConstraint(ds.get(), qty, "Value > 0 AND Value < 10", "out of range");
   EXPECT_EQ(own->FieldNum(), qty->Index());
-  EXPECT_EQ(TBufferReader(own->Parser()->FilterData()).Text(),
-            "AND(GT(Qty#6, ftInteger:0), LT(Qty#6, ftInteger:10))");
+  EXPECT_EQ(TBufferReader(own->Parser()->FilterData()).Text(), "AND(GT(Qty#6, ftInteger:0), LT(Qty#6, ftInteger:10))");
   AddRecord(ds.get(), {{"Qty", Variant(12)}});
   EXPECT_TRUE(plain->Verify(ds.get()));
   EXPECT_FALSE(own->Verify(ds.get()));

@@ -78,11 +78,17 @@ TEST_F(TExprParserTokens, NamesSymbolsAndKeywords) {
 
 TEST_F(TExprParserTokens, MultiByteCharactersBelongToNames) {
   auto u = CreateUnowned<TMemoryDataSet>();
-  u->FieldDefs()->Add("Gr\xC3\xB6\xC3\x9F" "e", ftInteger);
+  u->FieldDefs()->Add(
+      "Gr\xC3\xB6\xC3\x9F"
+      "e",
+      ftInteger);
   u->FieldDefs()->Add("\xC3\x84rger", ftInteger);
   u->Open();
-  EXPECT_EQ(Encoded(u.get(), "Gr\xC3\xB6\xC3\x9F" "e > 1 AND \xC3\x84rger = 2"),
-            "AND(GT(Gr\xC3\xB6\xC3\x9F" "e#0, ftInteger:1), EQ(\xC3\x84rger#1, ftInteger:2))");
+  EXPECT_EQ(Encoded(u.get(),
+                    "Gr\xC3\xB6\xC3\x9F"
+                    "e > 1 AND \xC3\x84rger = 2"),
+            "AND(GT(Gr\xC3\xB6\xC3\x9F"
+            "e#0, ftInteger:1), EQ(\xC3\x84rger#1, ftInteger:2))");
 }
 
 TEST_F(TExprParserTokens, MinusIsSubtractionAfterAnOperandElseANumber) {
@@ -198,8 +204,8 @@ TEST_F(TExprParserTyping, ArithmeticRules) {
   EXPECT_EQ(Enc("[Order Date] - 1 > '1/1/2015'"), "GT(SUB(Order Date#10, ftFloat:1), ftDate:42005)");
   EXPECT_EQ(Enc("'1/3/2015' - [Order Date] > 1"), "GT(SUB(ftDate:42007, Order Date#10), ftFloat:1)");
   EXPECT_EQ(Enc("'1/3/2015' * 2 > Stamp"), "LT(Stamp#11, MUL(ftDateTime:42007, ftFloat:2))");
-  for (const char* bad : {"Name - 'x' = 'a'", "InactiveAcct + 1 > 0", "1 + Stamp > 0", "Qty + NULL > 1",
-                          "Stamp + Stamp > 1"})
+  for (const char* bad :
+       {"Name - 'x' = 'a'", "InactiveAcct + 1 > 0", "1 + Stamp > 0", "Qty + NULL > 1", "Stamp + Stamp > 1"})
     EXPECT_EQ(Error(bad), Pv("Type mismatch in expression")) << bad;
 }
 

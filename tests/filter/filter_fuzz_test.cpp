@@ -28,12 +28,68 @@ const std::vector<std::string> kCorpus = {
     "Name + 'x' = 'abx' AND Pic LIKE 'a*' AND Data IS NULL",
 };
 
-const std::vector<std::string> kTokens = {
-    "Qty", "Name", "AgyCode", "[Order Date]", "InactiveAcct", "Big", "Pic", "Data", "Nope", "Stamp", "Cost",
-    "AND", "OR", "NOT", "IN", "IS", "NULL", "LIKE", "True", "False", "IS NOT NULL", "=", "<>", "<", "<=", ">",
-    ">=", "+", "-", "*", "/", ",", "(", ")", "'abc'", "'Sm*'", "'1/1/2015'", "'", "[", "]", "5", "-1", "1.5",
-    "1e308", "99999999999", "2-1", "UPPER(", "SUM(", "COUNT(*)", "GETDATE()", "/* x */", "/*", "*/", "!", ";",
-    std::string(1, '\0'), "\xFF", "\x80", "\xC3\xA4", "\xC3", "\t", " "};
+const std::vector<std::string> kTokens = {"Qty",
+                                          "Name",
+                                          "AgyCode",
+                                          "[Order Date]",
+                                          "InactiveAcct",
+                                          "Big",
+                                          "Pic",
+                                          "Data",
+                                          "Nope",
+                                          "Stamp",
+                                          "Cost",
+                                          "AND",
+                                          "OR",
+                                          "NOT",
+                                          "IN",
+                                          "IS",
+                                          "NULL",
+                                          "LIKE",
+                                          "True",
+                                          "False",
+                                          "IS NOT NULL",
+                                          "=",
+                                          "<>",
+                                          "<",
+                                          "<=",
+                                          ">",
+                                          ">=",
+                                          "+",
+                                          "-",
+                                          "*",
+                                          "/",
+                                          ",",
+                                          "(",
+                                          ")",
+                                          "'abc'",
+                                          "'Sm*'",
+                                          "'1/1/2015'",
+                                          "'",
+                                          "[",
+                                          "]",
+                                          "5",
+                                          "-1",
+                                          "1.5",
+                                          "1e308",
+                                          "99999999999",
+                                          "2-1",
+                                          "UPPER(",
+                                          "SUM(",
+                                          "COUNT(*)",
+                                          "GETDATE()",
+                                          "/* x */",
+                                          "/*",
+                                          "*/",
+                                          "!",
+                                          ";",
+                                          std::string(1, '\0'),
+                                          "\xFF",
+                                          "\x80",
+                                          "\xC3\xA4",
+                                          "\xC3",
+                                          "\t",
+                                          " "};
 
 // The messages a parse may raise: the parser's and encoder's texts, the
 // nesting and size limits, and the framework's unknown field.
@@ -43,11 +99,28 @@ bool IsKnownParseError(std::string Message) {
     Message.resize(Message.size() - suffix.size());
   else if (Message.rfind("Company: Field '", 0) == 0 && Message.ends_with("' not found"))
     return true;
-  for (const char* format :
-       {SExprInvalidChar, SExprStringTerminated, SExprNameTerminated, SExprBadKeyword, SExprLParenExpected,
-        SExprRParenExpected, SExprRParenOrCommaExpected, SExprExpected, SExprEmptyInList, SExprNoArith,
-        SExprTypeMis, SExprNoAggOnCalcs, SExprTermination, SExprNotAgg, SExprNoAggFilter, SExprIncorrect,
-        SExprTooDeep, SExprBadField, SExprBadConst, SExprBadNullTest, SExprNoFunctions, SExprTooLarge}) {
+  for (const char* format : {SExprInvalidChar,
+                             SExprStringTerminated,
+                             SExprNameTerminated,
+                             SExprBadKeyword,
+                             SExprLParenExpected,
+                             SExprRParenExpected,
+                             SExprRParenOrCommaExpected,
+                             SExprExpected,
+                             SExprEmptyInList,
+                             SExprNoArith,
+                             SExprTypeMis,
+                             SExprNoAggOnCalcs,
+                             SExprTermination,
+                             SExprNotAgg,
+                             SExprNoAggFilter,
+                             SExprIncorrect,
+                             SExprTooDeep,
+                             SExprBadField,
+                             SExprBadConst,
+                             SExprBadNullTest,
+                             SExprNoFunctions,
+                             SExprTooLarge}) {
     const std::string f = format;
     const size_t hole = f.find('%');
     if (hole == std::string::npos) {
@@ -95,10 +168,10 @@ class TExprParserFuzz : public ::testing::Test {
 
   // Texts that mostly parse, so that the evaluator gets its share.
   std::string Operand(int Depth) {
-    static const char* const fields[] = {"Qty", "Name", "AgyCode", "Price", "Amount", "Cost", "Code",
-                                         "fHasParentCmp", "[Order Date]", "Stamp", "InactiveAcct", "Number"};
-    static const char* const literals[] = {"0", "2", "-1", "2.5", "'Smith'", "'Sm*'", "'01'", "''", "'1/1/2015'",
-                                           "True", "NULL", "'abc%'"};
+    static const char* const fields[] = {"Qty",  "Name",          "AgyCode",      "Price", "Amount",       "Cost",
+                                         "Code", "fHasParentCmp", "[Order Date]", "Stamp", "InactiveAcct", "Number"};
+    static const char* const literals[] = {"0",    "2",  "-1",         "2.5",  "'Smith'", "'Sm*'",
+                                           "'01'", "''", "'1/1/2015'", "True", "NULL",    "'abc%'"};
     switch (Depth > 2 ? Pick(2) : Pick(4)) {
       case 0: return fields[Pick(std::size(fields))];
       case 1: return literals[Pick(std::size(literals))];
@@ -147,8 +220,8 @@ class TExprParserFuzz : public ::testing::Test {
       parser = std::make_unique<TExprParser>(ds.get(), Text, TFilterOptions{}, Po, FieldName);
     } catch (const EDatabaseError& e) {
       ++rejected;
-      ASSERT_TRUE(IsKnownParseError(e.Message())) << "text: " << ::testing::PrintToString(Text)
-                                                  << "\nmessage: " << e.Message();
+      ASSERT_TRUE(IsKnownParseError(e.Message()))
+          << "text: " << ::testing::PrintToString(Text) << "\nmessage: " << e.Message();
       return;
     }
     ++accepted;
@@ -166,13 +239,17 @@ class TExprParserFuzz : public ::testing::Test {
 };
 
 TEST_F(TExprParserFuzz, RandomAndMutatedTextsRaiseOnlyKnownErrors) {
-  AddRecord(ds.get(), {{"Name", Variant("Smith")}, {"Qty", Variant(2)}, {"AgyCode", Variant("01")},
-                       {"fHasParentCmp", Variant(0)}, {"InactiveAcct", Variant(false)},
-                       {"Order Date", Variant::FromDateTime(42005)}, {"Big", Variant(int64_t{3})}});
+  AddRecord(ds.get(), {{"Name", Variant("Smith")},
+                       {"Qty", Variant(2)},
+                       {"AgyCode", Variant("01")},
+                       {"fHasParentCmp", Variant(0)},
+                       {"InactiveAcct", Variant(false)},
+                       {"Order Date", Variant::FromDateTime(42005)},
+                       {"Big", Variant(int64_t{3})}});
   AddRecord(ds.get(), {{"Number", Variant("2")}});
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
-  const TParserOptions options[] = {{poExtSyntax}, {}, {poExtSyntax, poAggregate}, {poDefaultExpr, poExtSyntax},
-                                    {poExtSyntax, poFieldNameGiven}};
+  const TParserOptions options[] = {
+      {poExtSyntax}, {}, {poExtSyntax, poAggregate}, {poDefaultExpr, poExtSyntax}, {poExtSyntax, poFieldNameGiven}};
   int runs = 0;
   for (; runs < 200000 && std::chrono::steady_clock::now() < deadline; ++runs) {
     std::string text;

@@ -32,10 +32,10 @@ TEST_F(TParseVerifierTest, NoBufferPassesEveryRecord) {
 
 TEST_F(TParseVerifierTest, EveryComparisonWithNullIsFalse) {
   AddRecord(ds.get(), {{"Number", Variant("1")}});
-  for (const char* text : {"Qty > 5", "Qty <> 5", "Qty = 5", "Qty < 5", "Qty >= 5", "Qty <= 5", "5 <> Qty",
-                           "Name <> 'a'", "Name = 'a'", "Name LIKE 'a'", "Qty IN (1, 2)", "Qty + 1 > 0",
-                           "Qty + 1 <> 0", "Name = 'Sm*'", "Name <> 'Sm*'", "Qty = Price", "Qty <> Price",
-                           "InactiveAcct", "Stamp > '1/1/2015'"})
+  for (const char* text :
+       {"Qty > 5", "Qty <> 5", "Qty = 5", "Qty < 5", "Qty >= 5", "Qty <= 5", "5 <> Qty", "Name <> 'a'", "Name = 'a'",
+        "Name LIKE 'a'", "Qty IN (1, 2)", "Qty + 1 > 0", "Qty + 1 <> 0", "Name = 'Sm*'", "Name <> 'Sm*'", "Qty = Price",
+        "Qty <> Price", "InactiveAcct", "Stamp > '1/1/2015'"})
     EXPECT_FALSE(Eval(text)) << text;
   EXPECT_FALSE(Eval("Name <> 'abc'", {foCaseInsensitive}));
   EXPECT_TRUE(Eval("Qty IS NULL AND Name IS NULL AND Number IS NOT NULL"));
@@ -71,8 +71,12 @@ TEST_F(TParseVerifierTest, PrefixCompares) {
 }
 
 TEST_F(TParseVerifierTest, CaseInsensitiveCompares) {
-  for (const auto& [name, equal] : std::vector<std::pair<const char*, bool>>{{"ABC", true}, {"abd", false},
-                                                                            {"abc ", false}, {"\xC3\x84" "BC", false}}) {
+  for (const auto& [name, equal] : std::vector<std::pair<const char*, bool>>{{"ABC", true},
+                                                                             {"abd", false},
+                                                                             {"abc ", false},
+                                                                             {"\xC3\x84"
+                                                                              "BC",
+                                                                              false}}) {
     ds->EmptyDataSet();
     AddRecord(ds.get(), {{"Name", Variant(name)}});
     EXPECT_EQ(Eval("Name = 'abc'", {foCaseInsensitive}), equal) << name;
@@ -123,8 +127,11 @@ TEST_F(TParseVerifierTest, SlotWidthsAndSigns) {
   ds->FieldDefs()->Add("Wide", ftString, 400);
   ds->Open();
   const std::string wide = std::string(300, 'w') + "!";
-  AddRecord(ds.get(), {{"Code", Variant(65535)}, {"fHasParentCmp", Variant(-32768)}, {"Qty", Variant(-7)},
-                       {"Wide", Variant(wide)}, {"AgyCode", Variant("01")}});
+  AddRecord(ds.get(), {{"Code", Variant(65535)},
+                       {"fHasParentCmp", Variant(-32768)},
+                       {"Qty", Variant(-7)},
+                       {"Wide", Variant(wide)},
+                       {"AgyCode", Variant("01")}});
   EXPECT_TRUE(Eval("Code = 65535 AND Code > 32767 AND fHasParentCmp = -32768 AND fHasParentCmp < 0"));
   EXPECT_TRUE(Eval("Qty = -7 AND Qty < -6 AND Qty <> 7"));
   EXPECT_TRUE(Eval("Wide = '" + wide.substr(0, 250) + "*'"));
@@ -301,8 +308,8 @@ TEST_F(TParseVerifierTest, FiltersAnInMemoryDataSet) {
   const std::vector<std::tuple<const char*, const char*, int>> rows = {
       {"1", "01", 0}, {"2", "01", 1}, {"3", "02", 0}, {"4", "01", 0}, {"5", " 1", 0}};
   for (const auto& [number, agency, parent] : rows)
-    AddRecord(ds.get(), {{"Number", Variant(number)}, {"AgyCode", Variant(agency)},
-                         {"fHasParentCmp", Variant(parent)}});
+    AddRecord(ds.get(),
+              {{"Number", Variant(number)}, {"AgyCode", Variant(agency)}, {"fHasParentCmp", Variant(parent)}});
   TExprParser parser(ds.get(), "AgyCode = '01' and fHasParentCmp = 0", ds->FilterOptions(), {poExtSyntax});
   TParseVerifier verifier(ds.get(), parser.FilterData());
   int tested = 0;

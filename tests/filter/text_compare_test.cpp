@@ -53,8 +53,13 @@ TEST_F(LocaleText, BlanksCountEvenWhereTheLocaleIgnoresThem) {
 
 TEST_F(LocaleText, CaseMappingFollowsTheLocale) {
   SetTextLocale("en_US.UTF-8");
-  EXPECT_EQ(LocaleLowerCase("\xC3\x84" "BC-I"), "\xC3\xA4" "bc-i");
-  EXPECT_EQ(LocaleUpperCase("stra\xC3\x9F" "e"), "STRASSE");
+  EXPECT_EQ(LocaleLowerCase("\xC3\x84"
+                            "BC-I"),
+            "\xC3\xA4"
+            "bc-i");
+  EXPECT_EQ(LocaleUpperCase("stra\xC3\x9F"
+                            "e"),
+            "STRASSE");
   SetTextLocale("tr_TR.UTF-8");
   EXPECT_EQ(LocaleLowerCase("I"), "\xC4\xB1") << "dotless i";
   EXPECT_EQ(LocaleUpperCase("i"), "\xC4\xB0");
@@ -93,7 +98,10 @@ TEST_F(LocaleText, IllFormedTextOrdersByBytes) {
   SetTextLocale("en_US.UTF-8");
   EXPECT_NE(LocaleCompareStr("a\xFF", "a\xFE"), 0);
   EXPECT_FALSE(LocaleSameStr("a\xFF", "a\xFE"));
-  EXPECT_EQ(LocaleLowerCase("A\xFF" "B"), "a\xFF" "b");
+  EXPECT_EQ(LocaleLowerCase("A\xFF"
+                            "B"),
+            "a\xFF"
+            "b");
   EXPECT_FALSE(IsWellFormedUtf8("\xC0\x80"));
   EXPECT_FALSE(IsWellFormedUtf8("\xED\xA0\x80")) << "a surrogate";
   EXPECT_FALSE(IsWellFormedUtf8("\xE2\x82"));
@@ -101,9 +109,14 @@ TEST_F(LocaleText, IllFormedTextOrdersByBytes) {
 }
 
 TEST(TextCharacters, CountCutAndPrefix) {
-  const std::string grosse = "Gr\xC3\xB6\xC3\x9F" "e";
+  const std::string grosse =
+      "Gr\xC3\xB6\xC3\x9F"
+      "e";
   EXPECT_EQ(TextCharCount(grosse), 5u);
-  EXPECT_EQ(TextCharCount("a\xFF" "b"), 3u) << "a stray byte counts as one";
+  EXPECT_EQ(TextCharCount("a\xFF"
+                          "b"),
+            3u)
+      << "a stray byte counts as one";
   EXPECT_EQ(TextFirstChars(grosse, 3), "Gr\xC3\xB6");
   EXPECT_EQ(TextFirstChars(grosse, 9), grosse);
   EXPECT_EQ(TextCutBytes(grosse, 4), "Gr\xC3\xB6");
