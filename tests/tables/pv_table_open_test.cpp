@@ -281,13 +281,7 @@ TEST_F(TPvTableOpen, LaterLayersAreNotSilentlyMissing) {
   NumberTable("Nums", {1, 2});
   auto t = Table("Nums");
   EXPECT_THROW(t->SetCachedUpdates(true), EPvDatabaseError);
-  t->SetFiltered(true);
-  EXPECT_THROW(t->Open(), EPvDatabaseError);
-  EXPECT_FALSE(t->Active());
-  t->SetFiltered(false);
   t->Open();
-  EXPECT_THROW(t->SetFiltered(true), EPvDatabaseError);
-  EXPECT_THROW(t->Locate("N", Variant(2), {}), EPvDatabaseError);
   EXPECT_THROW(t->Edit(), EPvDatabaseError);
   EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { t->FieldByName("N")->OldValue(); }).find("Not in cached update mode"),
             0u);
