@@ -76,3 +76,66 @@ TEST_F(DacCommands, BrowseFailuresAndBadUsage) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace dactool;
+
+class DacLocate : public tabletest::TableTest {
+ protected:
+  void People() {
+    auto ids = Create("People", {{"Code", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_TEXT), 4},
+                                 {"Name", DRM_COLTYP(RM_TYPE_ZSTRING, DRM_TYPE_ZSTRING), 20},
+                                 {"N", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4}});
+    Insert("People", ids,
+           {tabletest::Row{tabletest::Z("01"), tabletest::Z("Smith, Jane"), tabletest::B(int32_t{7})},
+            tabletest::Row{tabletest::Z("02"), tabletest::Z("Jones"), tabletest::B(int32_t{8})}});
+  }
+  LocateOptions Locating(const std::string& keys, const std::string& values) {
+    LocateOptions o;
+    o.Location = dir;
+    o.Table = "People";
+    o.Keys = keys;
+    o.Values = values;
+    return o;
+  }
+  std::ostringstream out, err;
+};
+
+TEST_F(DacLocate, PrintsTheRecordFoundOrExitsNotFound) {
+  People();
+  EXPECT_EQ(Locate(Locating("Code;N", "02;8"), out, err), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "Code,Name,N\r\n02,Jones,8\r\n");
+  out.str("");
+  LocateOptions partial = Locating("Name", "smith");
+  partial.Partial = true;
+  partial.CaseInsensitive = true;
+  partial.Fields = "N";
+  EXPECT_EQ(Locate(partial, out, err), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "N\r\n7\r\n");
+  out.str("");
+  EXPECT_EQ(Locate(Locating("Code", "09"), out, err), kExitNotFound);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(Locate(Locating("Code;N", "02"), out, err), kExitUsage);
+  EXPECT_EQ(Locate(Locating("Age", "1"), out, err), kExitFailed);
+  EXPECT_NE(err.str().find("Age"), std::string::npos) << err.str();
+}
+
+TEST_F(DacLocate, BrowseAppliesTheFilter) {
+  People();
+  BrowseOptions o;
+  o.Location = dir;
+  o.Table = "People";
+  o.Filter = "name = 'J*'";
+  o.FilterOptions = "ci";
+  o.Fields = "Code";
+  EXPECT_EQ(Browse(o, out, err), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "Code\r\n02\r\n");
+  out.str("");
+  o.Filter = "N >";
+  EXPECT_EQ(Browse(o, out, err), kExitFailed);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_NE(err.str().find("nothing"), std::string::npos) << err.str();
+}
+
+}  // namespace
