@@ -92,4 +92,10 @@ inline constexpr const char* SMissingTableName = "Missing TableName property";
 inline constexpr const char* SInvalidPrecision = "Invalid precision";
 inline constexpr const char* SCannotCreateHandle = "Can not create a handle";
 
+// Record editing.
+inline constexpr const char* SFieldNotIndexed = "Field '%s' is not indexed and cannot be modified";
+// Values a column cannot hold are refused, never cut.
+inline constexpr const char* STextTooLong = "Value of %d characters does not fit field '%s' of %d characters";
+inline constexpr const char* SDateOutOfRange = "Date of field '%s' is outside 0001-01-01 to 9999-12-31";
+
 }  // namespace dac
