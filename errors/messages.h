@@ -137,4 +137,10 @@ inline constexpr const char* SExprBadVariantType = "Bad variant type";
 // A dataset that cannot present a record buffer to its fields.
 inline constexpr const char* SExprNoRecordHost = "Dataset cannot present a record buffer to a filter";
 
+// Record editing.
+inline constexpr const char* SFieldNotIndexed = "Field '%s' is not indexed and cannot be modified";
+// Values a column cannot hold are refused, never cut.
+inline constexpr const char* STextTooLong = "Value of %d characters does not fit field '%s' of %d characters";
+inline constexpr const char* SDateOutOfRange = "Date of field '%s' is outside 0001-01-01 to 9999-12-31";
+
 }  // namespace dac

@@ -248,6 +248,9 @@ void TPvDrmDataSet::InternalOpen() {
   FLastRecord = false;
   FIsDatasetEmpty = false;
   FResultWasAnOk = false;
+  // A new handle holds no pending row: whatever an earlier open of the
+  // dataset was editing went with its handle.
+  FInserting = FEditing = FDidAnInitInsert = false;
   TPvDataSet::InternalOpen();
 }
 

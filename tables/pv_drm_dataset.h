@@ -9,6 +9,7 @@
 // fetch in direction "next" must return itself, not its successor
 // (FFirstRecord); FLastRecord is the same for the last record and "prior".
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -48,6 +49,10 @@ struct TKeyBuffer {
   int32_t FieldCount;
 };
 
+// Called before a field value is written into the record buffer (Buffer
+// null: NULL). Nothing is stored unless the handler sets Continue to true.
+using TDrmDataSetOnSetFieldEvent = std::function<void(TField* Field, const void* Buffer, bool& Continue)>;
+
 class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
  public:
   TPvDrmDataSet();
@@ -60,6 +65,8 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
   TPvSession* DBSession();
   TRmInfo RmHandle();
   int32_t KeySize() const { return FKeySize; }
+  const TDrmDataSetOnSetFieldEvent& OnSetField() const { return FOnSetField; }
+  void SetOnSetField(TDrmDataSetOnSetFieldEvent Value) { FOnSetField = std::move(Value); }
 
   // ---- public operations -------------------------------------------------------------
   // Answers an engine status of a table open: true to go on, false to open
@@ -71,6 +78,18 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
   using TDataSet::GetFieldData;
   void SetFieldData(TField* Field, const void* Buffer) override;
   using TDataSet::SetFieldData;
+  // Text is never cut: a value longer than its field is refused.
+  void TextTooLong(TField* Field, size_t Length) override;
+  // The edit cycle's public operations (pv_drm_dataset_edit.cpp). Post does
+  // nothing while another Post of the process is posting a key buffer.
+  void Post() override;
+  // Puts the engine cursor back on the records around the one being edited
+  // before the framework's cancel reads them again.
+  void Cancel() override;
+  // Open the engine's new row first; a failure cancels the new record and
+  // raises the first error.
+  void AppendRecord(const std::vector<Variant>& Values) override;
+  void InsertRecord(const std::vector<Variant>& Values) override;
   // Counts the segments of the active index and marks the fields of a
   // unique index as key fields.
   void GetIndexInfo();
@@ -139,6 +158,8 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
 
   // Engine session handle S and table handle T of the open cursor.
   uint32_t SesHandle();
+  // Posts (Commit true) or cancels the key buffer being edited in dsSetKey.
+  virtual void PostKeyBuffer(bool Commit);
 
   bool FFirstRecord = true;
   bool FLastRecord = false;
@@ -157,6 +178,10 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
   bool FProcessingBlob = false;
   bool FInserting = false;
   bool FEditing = false;
+  // The engine holds a new row opened by PvInternalInsert that was neither
+  // written nor dropped.
+  bool FDidAnInitInsert = false;
+  TDrmDataSetOnSetFieldEvent FOnSetField;
   bool FScrolling = false;
   bool FApplyRangeCalled = false;
 
@@ -174,6 +199,13 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
   void ReleaseCursor() noexcept;
   void AllocKeyBuffers();
   void FreeKeyBuffers();
+  // Editing helpers (pv_drm_dataset_edit.cpp).
+  void AddRecordWith(const std::vector<Variant>& Values, bool Append);
+  bool HasCalculatedText() const;
+  bool IsIndexField(TField* Field);
+  // Refuses a value its column cannot hold; returns the bytes to store
+  // (the 4-byte form of an unsigned 32-bit column, else Buffer itself).
+  const void* ColumnValue(TField* Field, const void* Buffer, uint8_t (&Narrow)[4]);
   TRecordBuffer FScratchBuffer = nullptr;
 };
 

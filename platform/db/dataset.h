@@ -10,6 +10,7 @@
 // descendant's cursor stands on (-1 when unknown). Buffers(BufferCount()) is
 // the temporary buffer every fetch reads into first.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -134,6 +135,10 @@ class TDataSet : public TComponent {
   virtual bool GetFieldData(TField* Field, void* Buffer, bool NativeFormat);
   virtual void SetFieldData(TField* Field, const void* Buffer) { (void)Field; (void)Buffer; }
   virtual void SetFieldData(TField* Field, const void* Buffer, bool NativeFormat);
+  // A text field calls it before it cuts a value of Length bytes that is
+  // longer than the field. The base lets the value be cut; a dataset whose
+  // storage must never lose text raises instead.
+  virtual void TextTooLong(TField* Field, size_t Length) { (void)Field; (void)Length; }
   // Converts between a record slot (native) and a field's value form.
   virtual void DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative);
   // Old, new and current values: the field read in a temporary state.

@@ -78,7 +78,13 @@ void TDataSet::OpenInsertSlot(bool DoAppend) {
 void TDataSet::DoInsertAppend(bool DoAppend) {
   BeginInsertAppend();
   OpenInsertSlot(DoAppend);
-  InternalInsert();
+  {
+    // A cursor that cannot start the new record leaves the ring as it was,
+    // not with an initialised slot that browsing would show as a record.
+    Finally abandon([this] { AbandonInsert(false); });
+    InternalInsert();
+    abandon.Dismiss();
+  }
   if (DoAppend) {
     FBOF = false;
     FEOF = true;
@@ -127,7 +133,9 @@ void TDataSet::DoInsertAppendRecord(const std::vector<Variant>& Values, bool DoA
     FEOF = true;
   }
   {
-    Finally abandon([this] { AbandonInsert(false); });
+    // The cursor drops whatever it holds of the new record before the ring
+    // is read again, so that the resync cannot come back with it.
+    Finally abandon([this] { AbandonInsert(true); });
     SetState(dsInsert);
     SetFields(Values);
     DoBeforePost();

@@ -34,6 +34,7 @@ std::string TStringField::GetAsString() {
 }
 
 void TStringField::SetAsString(const std::string& V) {
+  if (V.size() > static_cast<size_t>(Size()) && DataSet() != nullptr) DataSet()->TextTooLong(this, V.size());
   // The slot is written full width: text, then NULs up to the end.
   uint8_t* buf = WriteScratch();
   std::memcpy(buf, V.data(), std::min(V.size(), static_cast<size_t>(Size())));

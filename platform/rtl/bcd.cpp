@@ -90,6 +90,9 @@ void RoundDigits(std::string& digits, int& places, int newPlaces) {
     places = newPlaces;
     return;
   }
+  // Leading zeros so that the digits cut off never reach past the first
+  // (a currency of 0 is the single digit "0" with four places).
+  if (digits.size() <= static_cast<size_t>(places)) digits.insert(0, static_cast<size_t>(places) + 1 - digits.size(), '0');
   const size_t cut = digits.size() - static_cast<size_t>(places - newPlaces);
   const bool up = digits[cut] >= '5';
   digits.erase(cut);

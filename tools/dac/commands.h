@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace dactool {
 
@@ -38,7 +39,15 @@ struct LocateOptions : TableOptions {
   bool Partial = false;
 };
 
+struct InsertOptions : TableOptions {
+  std::vector<std::string> Assignments;  // "FIELD=VALUE", the value as the field's text
+  std::vector<std::string> Nulls;        // fields set to NULL
+};
+
 int Browse(const BrowseOptions& Options, std::ostream& Out, std::ostream& Err);
 int Locate(const LocateOptions& Options, std::ostream& Out, std::ostream& Err);
+// Appends one record and prints it as the engine stored it (header line,
+// then the record). Fields not named keep their initial values.
+int Insert(const InsertOptions& Options, std::ostream& Out, std::ostream& Err);
 
 }  // namespace dactool

@@ -40,6 +40,13 @@ int main(int argc, char** argv) {
   locateCommand->add_flag("--case-insensitive", locate.CaseInsensitive, "compare texts ignoring case");
   locateCommand->add_flag("--partial", locate.Partial, "a text value matches the start of the field");
 
+  InsertOptions insert;
+  auto* insertCommand =
+      app.add_subcommand("insert", "append one record and print it as stored, as CSV with a header line");
+  AddTableOptions(insertCommand, insert);
+  insertCommand->add_option("assignments", insert.Assignments, "FIELD=VALUE, the value as the field's text");
+  insertCommand->add_option("--null", insert.Nulls, "a field to set to NULL (repeatable)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -53,6 +60,8 @@ int main(int argc, char** argv) {
     status = Browse(browse, std::cout, std::cerr);
   else if (locateCommand->parsed())
     status = Locate(locate, std::cout, std::cerr);
+  else if (insertCommand->parsed())
+    status = Insert(insert, std::cout, std::cerr);
   dac::FinalizeSessions();
   return status;
 }

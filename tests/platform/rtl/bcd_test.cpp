@@ -82,6 +82,13 @@ TEST(Bcd, CurrencyConversions) {
   EXPECT_EQ(BCDToStr(b), "1234.57");
   ASSERT_TRUE(CurrToBCD(StrToCurr("-0.005"), b, 32, 2));
   EXPECT_EQ(BCDToStr(b), "-0.01");
+  // Values with fewer digits than the places cut off.
+  ASSERT_TRUE(CurrToBCD(StrToCurr("0"), b, 11, 2));
+  EXPECT_EQ(BCDToCurr(b).Raw(), 0);
+  ASSERT_TRUE(CurrToBCD(Currency::FromRaw(5), b, 11, 0));
+  EXPECT_EQ(BCDToCurr(b).Raw(), 0);
+  ASSERT_TRUE(CurrToBCD(Currency::FromRaw(-50), b, 11, 2));
+  EXPECT_EQ(BCDToStr(b), "-0.01");
   EXPECT_FALSE(CurrToBCD(StrToCurr("123456"), b, 5, 0));
   EXPECT_TRUE(CurrToBCD(StrToCurr("12345"), b, 5, 0));
   EXPECT_EQ(BCDToStr(CurrToBCD(MinCurrency)), "-922337203685477.5808");
