@@ -266,3 +266,40 @@ TEST_F(TPvDataSetSelection, RecordAndFieldConstraints) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace dac;
+
+class TPvDataSetDefaults : public tabletest::TableTest {};
+
+TEST_F(TPvDataSetDefaults, DefaultExpressionsFillNewRecordsAndConstraintsGuardPosts) {
+  auto ids = Create("Orders", {{"Id", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
+                               {"Qty", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
+                               {"Status", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_TEXT), 8}});
+  (void)ids;
+  auto t = Table("Orders");
+  t->FieldDefs()->Update();
+  for (int32_t i = 0; i < t->FieldDefs()->Count(); ++i) t->FieldDefs()->Items(i)->CreateField(t.get());
+  t->FieldByName("Qty")->SetDefaultExpression("1");
+  t->FieldByName("Status")->SetDefaultExpression("'new'");
+  TCheckConstraint* c = t->Constraints()->Add();
+  c->SetCustomConstraint("Qty > 0");
+  c->SetErrorMessage("Quantity must be positive");
+  t->Open();
+  t->Append();
+  EXPECT_EQ(t->FieldByName("Qty")->AsInteger(), 1);
+  EXPECT_EQ(t->FieldByName("Status")->AsString(), "new");
+  t->FieldByName("Id")->SetAsInteger(1);
+  t->Post();
+  t->Append();
+  t->FieldByName("Id")->SetAsInteger(2);
+  t->FieldByName("Qty")->SetAsInteger(0);
+  EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { t->Post(); }).find("Quantity must be positive"), 0u);
+  EXPECT_EQ(t->State(), dsInsert);  // the user's values stay for a correction
+  t->FieldByName("Qty")->SetAsInteger(3);
+  t->Post();
+  EXPECT_EQ(t->RecordCount(), 2);
+}
+
+}  // namespace

@@ -139,3 +139,75 @@ TEST_F(DacLocate, BrowseAppliesTheFilter) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace dactool;
+
+class DacUpdateDelete : public tabletest::TableTest {
+ protected:
+  void SetUp() override {
+    TableTest::SetUp();
+    auto ids = Create("People", {{"Code", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_TEXT), 4},
+                                 {"Name", DRM_COLTYP(RM_TYPE_ZSTRING, DRM_TYPE_ZSTRING), 20},
+                                 {"N", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4}});
+    Insert("People", ids,
+           {tabletest::Row{tabletest::Z("01"), tabletest::Z("Smith"), tabletest::B(int32_t{7})},
+            tabletest::Row{tabletest::Z("02"), tabletest::Z("Jones"), tabletest::B(int32_t{8})}});
+  }
+  std::string BrowseAll() {
+    BrowseOptions o;
+    o.Location = dir;
+    o.Table = "People";
+    std::ostringstream all, errors;
+    EXPECT_EQ(Browse(o, all, errors), kExitOk) << errors.str();
+    return all.str();
+  }
+  template <class O>
+  O Named(const std::string& keys, const std::string& values) {
+    O o;
+    o.Location = dir;
+    o.Table = "People";
+    o.Keys = keys;
+    o.Values = values;
+    return o;
+  }
+  std::ostringstream out, err;
+};
+
+TEST_F(DacUpdateDelete, UpdateChangesTheLocatedRecordOnly) {
+  auto o = Named<UpdateOptions>("Code", "02");
+  o.Assignments = {"N=80", "Name=Jones-Smith"};
+  EXPECT_EQ(Update(o, out, err), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "Code,Name,N\r\n02,Jones-Smith,80\r\n");
+  EXPECT_EQ(BrowseAll(), "Code,Name,N\r\n01,Smith,7\r\n02,Jones-Smith,80\r\n");
+  // NULL through --null; a record not found changes nothing.
+  out.str("");
+  auto nulling = Named<UpdateOptions>("Code", "01");
+  nulling.Nulls = {"Name"};
+  EXPECT_EQ(Update(nulling, out, err), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "Code,Name,N\r\n01,,7\r\n");
+  auto missing = Named<UpdateOptions>("Code", "09");
+  missing.Assignments = {"N=1"};
+  EXPECT_EQ(Update(missing, out, err), kExitNotFound);
+  // A value the column cannot hold changes nothing.
+  err.str("");
+  auto tooLong = Named<UpdateOptions>("Code", "02");
+  tooLong.Assignments = {"Code=ABCDEFG"};
+  EXPECT_EQ(Update(tooLong, out, err), kExitFailed);
+  EXPECT_NE(err.str().find("Code"), std::string::npos) << err.str();
+  EXPECT_EQ(BrowseAll(), "Code,Name,N\r\n01,,7\r\n02,Jones-Smith,80\r\n");
+  // Nothing to change is bad usage.
+  EXPECT_EQ(Update(Named<UpdateOptions>("Code", "02"), out, err), kExitUsage);
+}
+
+TEST_F(DacUpdateDelete, DeletePrintsWhatItRemoved) {
+  EXPECT_EQ(Delete(Named<DeleteOptions>("Code;N", "01;7"), out, err), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "Code,Name,N\r\n01,Smith,7\r\n");
+  EXPECT_EQ(BrowseAll(), "Code,Name,N\r\n02,Jones,8\r\n");
+  out.str("");
+  EXPECT_EQ(Delete(Named<DeleteOptions>("Code", "01"), out, err), kExitNotFound);
+  EXPECT_EQ(out.str(), "");
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include "platform/rtl/variant.h"
 #include "sessions/session_list.h"
 #include "tables/pv_table.h"
+#include "tools/dac/command_support.h"
 #include "tools/dac/table_output.h"
 
 namespace dactool {
@@ -14,23 +15,6 @@ namespace dactool {
 namespace {
 
 using namespace dac;
-
-// Raised for options the tool cannot make sense of (exit 2).
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-std::vector<std::string> Split(const std::string& Text, char Separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (;;) {
-    const size_t at = Text.find(Separator, start);
-    parts.push_back(Text.substr(start, at == std::string::npos ? std::string::npos : at - start));
-    if (at == std::string::npos) return parts;
-    start = at + 1;
-  }
-}
 
 TFilterOptions ParseFilterOptions(const std::string& Text) {
   TFilterOptions options;
@@ -44,34 +28,6 @@ TFilterOptions ParseFilterOptions(const std::string& Text) {
       throw UsageError("unknown filter option '" + word + "' (known: ci, nopartial)");
   }
   return options;
-}
-
-TFreePtr<TPvTable> OpenTable(const TableOptions& Options, const std::function<void(TPvTable*)>& BeforeOpen) {
-  auto table = CreateUnowned<TPvTable>();
-  table->SetName("DacTable");
-  table->SetDatabaseName(Options.Location);
-  table->SetTableName(Options.Table);
-  if (!Options.Index.empty()) table->SetIndexName(Options.Index);
-  if (BeforeOpen) BeforeOpen(table.get());
-  table->Open();
-  return table;
-}
-
-// Runs a command body, turning its failure into a message and a status.
-template <class Body>
-int Guarded(std::ostream& Err, Body&& body) {
-  try {
-    return body();
-  } catch (const UsageError& e) {
-    Err << "dac: " << e.what() << '\n';
-    return kExitUsage;
-  } catch (const Exception& e) {
-    Err << e.Message() << '\n';
-    return kExitFailed;
-  } catch (const std::exception& e) {
-    Err << e.what() << '\n';
-    return kExitFailed;
-  }
 }
 
 }  // namespace
@@ -100,21 +56,8 @@ int Browse(const BrowseOptions& Options, std::ostream& Out, std::ostream& Err) {
 
 int Locate(const LocateOptions& Options, std::ostream& Out, std::ostream& Err) {
   return Guarded(Err, [&] {
-    if (Options.Keys.empty()) throw UsageError("--keys names no field");
-    const std::vector<std::string> keys = Split(Options.Keys, ';');
-    const std::vector<std::string> values = Split(Options.Values, ';');
-    if (keys.size() != values.size())
-      throw UsageError("--keys names " + std::to_string(keys.size()) + " fields but --values gives " +
-                       std::to_string(values.size()) + " values");
-    auto table = OpenTable(Options, nullptr);
-    Variant wanted;
-    if (values.size() == 1) {
-      wanted = Variant(values[0]);
-    } else {
-      std::vector<Variant> items;
-      for (const std::string& v : values) items.emplace_back(v);
-      wanted = VarArrayOf(items);
-    }
+    const Variant wanted = KeyValues(Options.Keys, Options.Values);
+    auto table = OpenTable(Options);
     TLocateOptions locateOptions;
     if (Options.CaseInsensitive) locateOptions.Include(loCaseInsensitive);
     if (Options.Partial) locateOptions.Include(loPartialKey);

@@ -44,10 +44,28 @@ struct InsertOptions : TableOptions {
   std::vector<std::string> Nulls;        // fields set to NULL
 };
 
+struct UpdateOptions : TableOptions {
+  std::string Keys;    // "F1;F2": the record to change
+  std::string Values;  // "v1;v2"
+  std::vector<std::string> Assignments;
+  std::vector<std::string> Nulls;
+};
+
+struct DeleteOptions : TableOptions {
+  std::string Keys;
+  std::string Values;
+};
+
 int Browse(const BrowseOptions& Options, std::ostream& Out, std::ostream& Err);
 int Locate(const LocateOptions& Options, std::ostream& Out, std::ostream& Err);
 // Appends one record and prints it as the engine stored it (header line,
 // then the record). Fields not named keep their initial values.
 int Insert(const InsertOptions& Options, std::ostream& Out, std::ostream& Err);
+// Locates the record (exit 3 when there is none), edits the named fields,
+// posts and prints the record as stored.
+int Update(const UpdateOptions& Options, std::ostream& Out, std::ostream& Err);
+// Locates the record (exit 3 when there is none), deletes it and prints what
+// it held.
+int Delete(const DeleteOptions& Options, std::ostream& Out, std::ostream& Err);
 
 }  // namespace dactool

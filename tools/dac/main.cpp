@@ -47,6 +47,20 @@ int main(int argc, char** argv) {
   insertCommand->add_option("assignments", insert.Assignments, "FIELD=VALUE, the value as the field's text");
   insertCommand->add_option("--null", insert.Nulls, "a field to set to NULL (repeatable)");
 
+  UpdateOptions update;
+  auto* updateCommand = app.add_subcommand("update", "locate a record, change fields, post, and print it as stored");
+  AddTableOptions(updateCommand, update);
+  updateCommand->add_option("--keys", update.Keys, "key fields, separated by ';'")->required();
+  updateCommand->add_option("--values", update.Values, "their values, separated by ';'")->required();
+  updateCommand->add_option("assignments", update.Assignments, "FIELD=VALUE, the value as the field's text");
+  updateCommand->add_option("--null", update.Nulls, "a field to set to NULL (repeatable)");
+
+  DeleteOptions remove;
+  auto* deleteCommand = app.add_subcommand("delete", "locate a record, delete it, and print what it held");
+  AddTableOptions(deleteCommand, remove);
+  deleteCommand->add_option("--keys", remove.Keys, "key fields, separated by ';'")->required();
+  deleteCommand->add_option("--values", remove.Values, "their values, separated by ';'")->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -62,6 +76,10 @@ int main(int argc, char** argv) {
     status = Locate(locate, std::cout, std::cerr);
   else if (insertCommand->parsed())
     status = Insert(insert, std::cout, std::cerr);
+  else if (updateCommand->parsed())
+    status = Update(update, std::cout, std::cerr);
+  else if (deleteCommand->parsed())
+    status = Delete(remove, std::cout, std::cerr);
   dac::FinalizeSessions();
   return status;
 }
