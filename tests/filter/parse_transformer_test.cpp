@@ -233,6 +233,53 @@ TEST_F(TParseTransformerTest, Depth) {
   EXPECT_EQ(Transform("Qty > 1 or (Qty > 2 and (Qty > 3 or (Qty > 4 and Qty > 5)))")->Depth(), 5);
 }
 
+TEST_F(TParseTransformerTest, RepeatedTermsOwnTheirConstants) {
+  auto t = Transform("fHasParentCmp = 1 and (Qty = 1 or Price = 2)");
+  ASSERT_EQ(t->DRMFilterCount(), 4);
+  EXPECT_EQ(t->pDRMFilters()[0].ExprWithNextTerm, 1);
+  EXPECT_EQ(t->pDRMFilters()[3].ExprWithNextTerm, 0);
+  EXPECT_NE(t->pDRMFilters()[0].pConst, t->pDRMFilters()[3].pConst);
+  EXPECT_EQ(std::memcmp(t->pDRMFilters()[0].pConst, t->pDRMFilters()[3].pConst, t->pDRMFilters()[0].ConstLen), 0);
+}
+
+TEST_F(TParseTransformerTest, LongChainsTransform) {
+  std::string text = "Qty = 0";
+  for (int i = 1; i < 1500; ++i) text += " or Qty = " + std::to_string(i);
+  auto t = Transform(text);
+  EXPECT_EQ(t->DRMFilterCount(), 1500);
+  EXPECT_EQ(t->pLocalFilterParseData(), nullptr);
+  text = "Qty + 0 = 0";
+  for (int i = 1; i < 1000; ++i) text += " and Qty + " + std::to_string(i) + " = 0";
+  t = Transform(text);
+  EXPECT_EQ(t->DRMFilterCount(), 0);
+  AddRecord(ds.get(), {{"Qty", Variant(0)}});
+  EXPECT_FALSE(TParseVerifier(ds.get(), t->pLocalFilterParseData()).Verify());
+}
+
+TEST_F(TParseTransformerTest, RemainderKeepsInListsAndPrefixCompares) {
+  AddRecord(ds.get(), {{"Code", Variant(2)}, {"Name", Variant("Smith")}});
+  auto t = Transform("Code in (1, 2) and not (Name = 'Sm*')");
+  EXPECT_EQ(t->DRMFilterCount(), 0);
+  EXPECT_FALSE(TParseVerifier(ds.get(), t->pLocalFilterParseData()).Verify());
+  t = Transform("Code in (1, 2) and not (Name = 'Sa*')");
+  EXPECT_TRUE(TParseVerifier(ds.get(), t->pLocalFilterParseData()).Verify());
+}
+
+TEST_F(TParseTransformerTest, ConversionFailurePropagates) {
+  class TFailing final : public IFilterColumnSource {
+   public:
+    explicit TFailing(IFilterColumnSource* Inner) : FInner(Inner) {}
+    const TFilterColumn* FilterColumn(int32_t FieldNo) const override { return FInner->FilterColumn(FieldNo); }
+    std::vector<uint8_t> FilterConstant(TField*, const TFilterColumn&, const Variant&) override {
+      throw EDatabaseError("'x' is not a valid integer");
+    }
+    IFilterColumnSource* FInner;
+  } failing(&columns);
+  TExprParser p(ds.get(), "Qty = 1 and Price = 2", {}, {poExtSyntax});
+  EXPECT_EQ(testsupport::MessageOf<EDatabaseError>([&] { TParseTransformer t(ds.get(), &failing, p.FilterData()); }),
+            "'x' is not a valid integer");
+}
+
 // ---- errors on malformed buffers -------------------------------------------------------
 
 class TParseTransformerErrors : public TParseTransformerTest {
