@@ -97,7 +97,7 @@ const TFilterColumn* TParseTransformer::ColumnOf(TField* Field) const {
   return FColumns->FilterColumn(Field->FieldNo());
 }
 
-uint8_t TParseTransformer::CompareCode(tCANOp Op, TField* Field) const {
+uint8_t TParseTransformer::CompareCode(tCANOp Op, TField* Field, bool CaseInsensitive) const {
   uint8_t code = 1;
   switch (Op) {
     case canNE: code = 4; break;
@@ -107,7 +107,11 @@ uint8_t TParseTransformer::CompareCode(tCANOp Op, TField* Field) const {
     case canLE: code = 6; break;
     default: code = 1; break;  // canEQ, canLIKE
   }
-  if (FDataSet->FilterOptions().Contains(foCaseInsensitive) && IsTextType(Field->DataType()))
+  // Only where the client folds case too: a compare node the encoder marked
+  // case-insensitive (an equality of a text field with a text constant under
+  // foCaseInsensitive). Ordering, IN lists and field-vs-field compares stay
+  // case-sensitive on the client, so they do so in the engine as well.
+  if (CaseInsensitive && FDataSet->FilterOptions().Contains(foCaseInsensitive) && IsTextType(Field->DataType()))
     code = static_cast<uint8_t>(code | kCaseInsensitiveCode);
   return code;
 }
@@ -234,7 +238,8 @@ TParseTransformer::TResult TParseTransformer::Comparison(uint16_t Offset) {
     TField* field = FieldAt(static_cast<uint16_t>(left.FieldIndex));
     const TFilterColumn* column = ColumnOf(field);
     if (column != nullptr) {
-      const uint8_t code = CompareCode(op, field);
+      const bool caseInsensitive = node[0] == nodeCOMPARE && ReadCANWord(node + 2) == 1;
+      const uint8_t code = CompareCode(op, field, caseInsensitive);
       if (right.StType == rstField) {
         const TFilterColumn* other = ColumnOf(FieldAt(static_cast<uint16_t>(right.FieldIndex)));
         if (other != nullptr) {
@@ -296,7 +301,7 @@ TParseTransformer::TResult TParseTransformer::InList(uint16_t Offset) {
         pushed = false;
       } else {
         TTerm t = ConstTerm(field, *column, value.v, false);
-        t.Term.CompareCode = CompareCode(canEQ, field);
+        t.Term.CompareCode = CompareCode(canEQ, field, false);
         t.Term.ExprWithNextTerm = kJoinOr;
         r.DrmFilters.push_back(std::move(t));
       }

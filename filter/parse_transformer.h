@@ -74,7 +74,7 @@ class TParseTransformer {
   TResult Local(uint16_t Offset);
   TField* FieldAt(uint16_t FieldIndex) const;
   const TFilterColumn* ColumnOf(TField* Field) const;
-  uint8_t CompareCode(tCANOp Op, TField* Field) const;
+  uint8_t CompareCode(tCANOp Op, TField* Field, bool CaseInsensitive) const;
   TTerm ConstTerm(TField* Field, const TFilterColumn& Column, const Variant& Value, bool Partial);
   // A buffer holding a copy of the subtree at Offset of the source.
   TBuffer CopySubtree(uint16_t Offset) const;

@@ -24,6 +24,15 @@ namespace dac {
 using namespace drmdataset;
 
 void TPvDrmDataSet::SetFieldData(TField* Field, const void* Buffer) {
+  if (FPutFieldInBufferSrc != nullptr) {
+    // A filter constant being converted: capture the native bytes only.
+    std::vector<uint8_t>& capture = *FPutFieldInBufferSrc;
+    capture[0] = Buffer != nullptr ? 1 : 0;
+    if (Buffer != nullptr)
+      std::memcpy(capture.data() + 1, Buffer,
+                  std::min(capture.size() - 1, static_cast<size_t>(Field->DataSize())));
+    return;
+  }
   switch (State()) {
     case dsEdit:
     case dsInsert:
