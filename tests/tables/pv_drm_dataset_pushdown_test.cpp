@@ -138,6 +138,22 @@ TEST_F(TPvDrmDataSetPushDown, FailedActivationLeavesNothingBehind) {
   EXPECT_EQ(Numbers(t.get()).size(), 60u);
 }
 
+TEST_F(TPvDrmDataSetPushDown, AConstantTheFieldRefusesFailsTheActivation) {
+  Parts();
+  auto t = PushTable();
+  t->Open();
+  t->SetFilter("Qty = 1 and Small > 100000");
+  EXPECT_THROW(t->SetFiltered(true), Exception);
+  EXPECT_EQ(t->ParseTransformer(), nullptr);
+  EXPECT_EQ(t->FilterTag(), 0);
+  EXPECT_EQ(Numbers(t.get()).size(), 60u);
+  // The capture is off again: the next filter converts and selects normally.
+  t->SetFilter("Small = 2");
+  t->SetFiltered(true);
+  EXPECT_NE(t->FilterTag(), 0);
+  EXPECT_EQ(Numbers(t.get()), ClientSelects("Small = 2", {}));
+}
+
 TEST_F(TPvDrmDataSetPushDown, EngineAndRemainderSelectWhatTheClientSelects) {
   Parts();
   const std::vector<std::string> filters = {
