@@ -238,6 +238,42 @@ int32_t DrmMiscGetRecord(uint32_t S, uint32_t T, TDRMColumnInfoCollection* Colum
   return DRM_OK;
 }
 
+bool ColumnValueToEngine(const TDRMColumnInfo* c, const uint8_t* value, uint8_t* out) {
+  switch (DrmType(c)) {
+    case DRM_TYPE_FLOAT:
+      Store<float>(out, static_cast<float>(Load<double>(value)));
+      break;
+    case DRM_TYPE_TIMESTAMP:
+      Store(out, EncodeTimeStamp(Load<double>(value)));
+      break;
+    case DRM_TYPE_DATE: {
+      TEngineDate e{};
+      SplitDayNumber(Load<int32_t>(value), e.Year, e.Month, e.Day);
+      Store(out, e);
+      break;
+    }
+    case DRM_TYPE_TIME: {
+      const int32_t ms = Load<int32_t>(value);
+      TEngineTime e{};
+      e.Hour = static_cast<uint16_t>(ms / 3600000);
+      e.Minute = static_cast<uint16_t>(ms % 3600000 / 60000);
+      e.Second = static_cast<uint16_t>(ms % 60000 / 1000);
+      Store(out, e);
+      break;
+    }
+    case DRM_TYPE_DECIMAL: {
+      const auto bcd = Load<TBcd>(value);
+      if (IsBcdNotConvertible(bcd)) return false;
+      Store(out, EncodeDecimal(bcd));
+      break;
+    }
+    default:
+      std::memcpy(out, value, c->BufferMax - 1);
+      break;
+  }
+  return true;
+}
+
 int32_t DrmMiscPutRecord(uint32_t S, uint32_t T, TDRMColumnInfoCollection* Columns, TRecordBuffer Buffer) {
   // Large enough for every engine form, also when a column reports less.
   std::vector<uint8_t> scratch(std::max<size_t>(Columns->MaxColumnSize(), sizeof(TDrmNumeric)));
@@ -247,7 +283,6 @@ int32_t DrmMiscPutRecord(uint32_t S, uint32_t T, TDRMColumnInfoCollection* Colum
     const TDRMColumnInfo* c = Columns->Items(i);
     if (IsBlobColumn(c)) continue;  // long values go through the blob streams
     const uint8_t* slot = Buffer + c->Offset;
-    const uint8_t* value = slot + 1;
     const uint32_t area = c->BufferMax - 1;
     uint32_t length = 0;
     int32_t setNull = 0;
@@ -256,40 +291,9 @@ int32_t DrmMiscPutRecord(uint32_t S, uint32_t T, TDRMColumnInfoCollection* Colum
       setNull = 1;
     } else {
       length = std::min(c->cbMax, area);
-      switch (DrmType(c)) {
-        case DRM_TYPE_FLOAT:
-          Store<float>(out, static_cast<float>(Load<double>(value)));
-          break;
-        case DRM_TYPE_TIMESTAMP:
-          Store(out, EncodeTimeStamp(Load<double>(value)));
-          break;
-        case DRM_TYPE_DATE: {
-          TEngineDate e{};
-          SplitDayNumber(Load<int32_t>(value), e.Year, e.Month, e.Day);
-          Store(out, e);
-          break;
-        }
-        case DRM_TYPE_TIME: {
-          const int32_t ms = Load<int32_t>(value);
-          TEngineTime e{};
-          e.Hour = static_cast<uint16_t>(ms / 3600000);
-          e.Minute = static_cast<uint16_t>(ms % 3600000 / 60000);
-          e.Second = static_cast<uint16_t>(ms % 60000 / 1000);
-          Store(out, e);
-          break;
-        }
-        case DRM_TYPE_DECIMAL: {
-          const auto bcd = Load<TBcd>(value);
-          // A value that could not be read cannot be written back either;
-          // leaving it out keeps what the pending row holds.
-          if (IsBcdNotConvertible(bcd)) continue;
-          Store(out, EncodeDecimal(bcd));
-          break;
-        }
-        default:
-          std::memcpy(out, value, area);
-          break;
-      }
+      // A value that could not be read cannot be written back either;
+      // leaving it out keeps what the pending row holds.
+      if (!ColumnValueToEngine(c, slot + 1, out)) continue;
     }
     const int32_t s = RareSetColumn(S, T, c->ColumnId, out, length, 0, setNull, 0);
     if (s != DRM_OK) return s;

@@ -64,6 +64,13 @@ using TDrmNumeric = ::DRM_Numeric;
 // they were. Returns 0 after the last column.
 int32_t DrmMiscGetRecord(uint32_t S, uint32_t T, TDRMColumnInfoCollection* Columns, TRecordBuffer Buffer);
 
+// Converts the value of column c in its record-slot form (the bytes after
+// the null indicator) into the engine's form at out, which holds at least
+// max(BufferMax, sizeof(TDrmNumeric)) bytes. False for a decimal holding the
+// "not convertible" marker; a decimal the engine cannot take raises "BCD
+// overflow".
+bool ColumnValueToEngine(const TDRMColumnInfo* c, const uint8_t* value, uint8_t* out);
+
 // Hands every column of Buffer except the long (blob) ones to the engine's
 // pending insert or update on T. Stops at the first column the engine
 // refuses and returns its status; 0 when all were taken. A decimal slot

@@ -20,6 +20,8 @@
 #include "catalog/index_info_collection.h"
 #include "dataset/pv_dataset.h"
 #include "engine/drm.h"
+#include "filter/filter_column_source.h"
+#include "filter/parse_transformer.h"
 #include "sessions/session_types.h"
 
 namespace dac {
@@ -53,7 +55,7 @@ struct TKeyBuffer {
 // null: NULL). Nothing is stored unless the handler sets Continue to true.
 using TDrmDataSetOnSetFieldEvent = std::function<void(TField* Field, const void* Buffer, bool& Continue)>;
 
-class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
+class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public IFilterColumnSource {
  public:
   TPvDrmDataSet();
   ~TPvDrmDataSet() override;
@@ -113,6 +115,19 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
   void SetBoundSessionName(const std::string& Value) override { SetSessionName(Value); }
   void StoreBoundSessionName(const std::string& Value) override { StoreSessionName(Value); }
 
+  // IFilterColumnSource: the catalog column of a field and a filter
+  // constant in the column's engine form, for the filter push-down.
+  const TFilterColumn* FilterColumn(int32_t FieldNo) const override;
+  std::vector<uint8_t> FilterConstant(TField* Field, const TFilterColumn& Column, const Variant& Value) override;
+
+  // Whether Text is a filter the engine should apply: false for one with
+  // parentheses inside, with LIKE, IN or BETWEEN, or nested more than 4
+  // comparisons deep; those the client evaluates faster.
+  bool FilterQualifiesForEngine(const std::string& Text);
+  // The engine's tag of the active pushed-down filter, 0 when none.
+  int32_t FilterTag() const { return FFilterTag; }
+  const TParseTransformer* ParseTransformer() const { return FParseTransformer.get(); }
+
  protected:
   // Obtains FHandle (nothing here; the table supplies it).
   virtual void CreateHandle() {}
@@ -143,6 +158,10 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
   bool PvBookmarkValid(const uint8_t* Bookmark) override;
   bool DoLocate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options,
                 bool SyncCursor) override;
+  // The filter push-down (pv_drm_dataset_pushdown.cpp); the core's versions
+  // stay the client-side path.
+  void CreateFilterEvaluator() override;
+  void FreeFilterEvaluator() override;
 
   // ---- framework hooks -------------------------------------------------------------------
   void OpenCursor(bool InfoQuery) override;
@@ -174,7 +193,15 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet {
   bool FInMasterDetailRelationShip = false;
   bool FResultWasAnOk = false;
   bool FInRange = false;
+  // Every filter goes to the engine, whatever FilterQualifiesForEngine says.
   bool FForceSimpleFilters = false;
+  int32_t FFilterTag = 0;
+  std::unique_ptr<TParseTransformer> FParseTransformer;
+  // The catalog columns as the transformer sees them, by field number - 1.
+  std::vector<TFilterColumn> FFilterColumns;
+  // While set, SetFieldData copies a field's native bytes here (after a
+  // not-null flag byte) instead of writing the record.
+  std::vector<uint8_t>* FPutFieldInBufferSrc = nullptr;
   bool FProcessingBlob = false;
   bool FInserting = false;
   bool FEditing = false;

@@ -10,7 +10,9 @@
 
 #include <cfloat>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #include <limits>
 
 #include "catalog/drm_misc.h"
@@ -258,6 +260,14 @@ const void* TPvDrmDataSet::ColumnValue(TField* Field, const void* Buffer, uint8_
 }
 
 void TPvDrmDataSet::SetFieldData(TField* Field, const void* Buffer) {
+  if (FPutFieldInBufferSrc != nullptr) {
+    // A filter constant being converted: capture the native bytes only.
+    std::vector<uint8_t>& capture = *FPutFieldInBufferSrc;
+    capture[0] = Buffer != nullptr ? 1 : 0;
+    if (Buffer != nullptr)
+      std::memcpy(capture.data() + 1, Buffer, std::min(capture.size() - 1, static_cast<size_t>(Field->DataSize())));
+    return;
+  }
   if (FOnSetField) {
     bool Continue = false;
     FOnSetField(Field, Buffer, Continue);
