@@ -128,6 +128,8 @@ TEST_F(TParseTransformerTest, NoBufferNoTermsNoRemainder) {
   EXPECT_EQ(t.Depth(), 0);
 }
 
+// DRM_FilterStruct is packed: its members are copied (unary +) before the
+// test macros bind them to references.
 TEST_F(TParseTransformerTest, SingleComparisons) {
   EXPECT_EQ(Split("Qty > 5"), "Qty>5 | ");
   EXPECT_EQ(Split("Qty <> 5"), "Qty<>5 | ");
@@ -141,8 +143,8 @@ TEST_F(TParseTransformerTest, SingleComparisons) {
   auto t = Transform("Qty > 5");
   ASSERT_EQ(t->DRMFilterCount(), 1);
   EXPECT_EQ(t->pDRMFilters()[0].IsColumn, fisConst);
-  EXPECT_EQ(t->pDRMFilters()[0].ConstLen, 8) << "the smaller of cbMax and BufferMax";
-  EXPECT_EQ(t->pDRMFilters()[0].CompColumnId, 0u);
+  EXPECT_EQ(+t->pDRMFilters()[0].ConstLen, 8) << "the smaller of cbMax and BufferMax";
+  EXPECT_EQ(+t->pDRMFilters()[0].CompColumnId, 0u);
 }
 
 TEST_F(TParseTransformerTest, PrefixAndLike) {
@@ -150,7 +152,7 @@ TEST_F(TParseTransformerTest, PrefixAndLike) {
   ASSERT_EQ(t->DRMFilterCount(), 1);
   EXPECT_EQ(t->pDRMFilters()[0].IsColumn, fisPartialConst);
   EXPECT_EQ(t->pDRMFilters()[0].CompareCode, 1);
-  EXPECT_EQ(t->pDRMFilters()[0].ConstLen, 2);
+  EXPECT_EQ(+t->pDRMFilters()[0].ConstLen, 2);
   EXPECT_EQ(Split("Name <> 'Sm*'"), "Name<>'Sm'* | ");
   EXPECT_EQ(Split("Name like 'abc'"), "Name='abc' | ");
   EXPECT_EQ(Split("Name like 'ab%'"), "Name='ab'* | ");
@@ -242,7 +244,7 @@ TEST_F(TParseTransformerTest, RepeatedTermsOwnTheirConstants) {
   ASSERT_EQ(t->DRMFilterCount(), 4);
   EXPECT_EQ(t->pDRMFilters()[0].ExprWithNextTerm, 1);
   EXPECT_EQ(t->pDRMFilters()[3].ExprWithNextTerm, 0);
-  EXPECT_NE(t->pDRMFilters()[0].pConst, t->pDRMFilters()[3].pConst);
+  EXPECT_NE(+t->pDRMFilters()[0].pConst, +t->pDRMFilters()[3].pConst);
   EXPECT_EQ(std::memcmp(t->pDRMFilters()[0].pConst, t->pDRMFilters()[3].pConst, t->pDRMFilters()[0].ConstLen), 0);
 }
 
