@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "engine/drm.h"
 #include "platform/db/field.h"
 #include "platform/rtl/currency.h"
@@ -31,17 +32,8 @@
 
 namespace {
 
-void Check(int32_t status, const char* call) {
-  if (status == 0) return;
-  std::fprintf(stderr, "%s failed: %d\n", call, status);
-  std::exit(1);
-}
-
-void CheckSql(int rc, sqlite3* db, const char* what) {
-  if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW) return;
-  std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
-  std::exit(1);
-}
+using benchsupport::Check;
+using benchsupport::CheckSql;
 
 struct World {
   std::string Dir, Location;

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "engine/drm.h"
 
 namespace {
@@ -26,20 +27,8 @@ namespace {
 // Every group of the filtered scan holds this many records at either size.
 constexpr uint32_t kGroupSize = 100;
 
-void Check(int32_t status, const char* call) {
-  if (status == 0) return;
-  char text[DRM_EXT_ERR_MAX] = {};
-  uint32_t len = 0;
-  RareGetExtErrStr(0xFFFFFFFFu, status, text, sizeof text, &len);
-  std::fprintf(stderr, "%s failed: %d %s\n", call, status, text);
-  std::exit(1);
-}
-
-void CheckSql(int rc, sqlite3* db, const char* what) {
-  if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW) return;
-  std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
-  std::exit(1);
-}
+using benchsupport::Check;
+using benchsupport::CheckSql;
 
 struct BenchTable {
   std::string Name;       // engine table

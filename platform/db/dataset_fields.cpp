@@ -168,21 +168,33 @@ std::unique_ptr<TIndexDefs> TDataSet::GetIndexDefs(TIndexDefs* IndexDefs, TIndex
 
 // ---- field values ------------------------------------------------------------------
 
+namespace {
+// A zero-filled buffer for one field's slot form, DataSize + 8 bytes: on the
+// stack for the common small fields, on the heap for larger ones.
+class TSlotScratch {
+ public:
+  explicit TSlotScratch(TField* Field) {
+    const size_t n = static_cast<size_t>(std::max(Field->DataSize(), 0)) + 8;
+    if (n > sizeof(FLocal)) {
+      FBig.assign(n, 0);
+      FData = FBig.data();
+    }
+  }
+  uint8_t* Data() { return FData; }
+
+ private:
+  uint8_t FLocal[64] = {};
+  std::vector<uint8_t> FBig;
+  uint8_t* FData = FLocal;
+};
+}  // namespace
+
 bool TDataSet::GetFieldData(TField* Field, void* Buffer, bool NativeFormat) {
   if (NativeFormat || Buffer == nullptr) return GetFieldData(Field, Buffer);
   // The slot form first, into zero-filled scratch with room to spare.
-  size_t n = static_cast<size_t>(std::max(Field->DataSize(), 0)) + 8;
-  uint8_t local[64];
-  std::vector<uint8_t> big;
-  uint8_t* scratch = local;
-  if (n > sizeof(local)) {
-    big.assign(n, 0);
-    scratch = big.data();
-  } else {
-    std::memset(local, 0, sizeof(local));
-  }
-  bool result = GetFieldData(Field, scratch);
-  if (result) DataConvert(Field, scratch, Buffer, false);
+  TSlotScratch scratch(Field);
+  bool result = GetFieldData(Field, scratch.Data());
+  if (result) DataConvert(Field, scratch.Data(), Buffer, false);
   return result;
 }
 
@@ -191,18 +203,9 @@ void TDataSet::SetFieldData(TField* Field, const void* Buffer, bool NativeFormat
     SetFieldData(Field, Buffer);
     return;
   }
-  size_t n = static_cast<size_t>(std::max(Field->DataSize(), 0)) + 8;
-  uint8_t local[64];
-  std::vector<uint8_t> big;
-  uint8_t* scratch = local;
-  if (n > sizeof(local)) {
-    big.assign(n, 0);
-    scratch = big.data();
-  } else {
-    std::memset(local, 0, sizeof(local));
-  }
-  DataConvert(Field, Buffer, scratch, true);
-  SetFieldData(Field, scratch);
+  TSlotScratch scratch(Field);
+  DataConvert(Field, Buffer, scratch.Data(), true);
+  SetFieldData(Field, scratch.Data());
 }
 
 void TDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative) {

@@ -18,6 +18,20 @@ void AddTableOptions(CLI::App* command, dactool::TableOptions& options) {
   command->add_option("--fields", options.Fields, "comma-separated fields to print (default: all)");
 }
 
+// The record a command changes or finds: --keys and --values.
+template <class O>
+void AddKeyOptions(CLI::App* command, O& options) {
+  command->add_option("--keys", options.Keys, "key fields, separated by ';'")->required();
+  command->add_option("--values", options.Values, "their values, separated by ';'")->required();
+}
+
+// The fields a command assigns: FIELD=VALUE arguments and --null.
+template <class O>
+void AddAssignmentOptions(CLI::App* command, O& options) {
+  command->add_option("assignments", options.Assignments, "FIELD=VALUE, the value as the field's text");
+  command->add_option("--null", options.Nulls, "a field to set to NULL (repeatable)");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,8 +49,7 @@ int main(int argc, char** argv) {
   LocateOptions locate;
   auto* locateCommand = app.add_subcommand("locate", "print the first record whose key fields hold the values");
   AddTableOptions(locateCommand, locate);
-  locateCommand->add_option("--keys", locate.Keys, "key fields, separated by ';'")->required();
-  locateCommand->add_option("--values", locate.Values, "their values, separated by ';'")->required();
+  AddKeyOptions(locateCommand, locate);
   locateCommand->add_flag("--case-insensitive", locate.CaseInsensitive, "compare texts ignoring case");
   locateCommand->add_flag("--partial", locate.Partial, "a text value matches the start of the field");
 
@@ -44,22 +57,18 @@ int main(int argc, char** argv) {
   auto* insertCommand =
       app.add_subcommand("insert", "append one record and print it as stored, as CSV with a header line");
   AddTableOptions(insertCommand, insert);
-  insertCommand->add_option("assignments", insert.Assignments, "FIELD=VALUE, the value as the field's text");
-  insertCommand->add_option("--null", insert.Nulls, "a field to set to NULL (repeatable)");
+  AddAssignmentOptions(insertCommand, insert);
 
   UpdateOptions update;
   auto* updateCommand = app.add_subcommand("update", "locate a record, change fields, post, and print it as stored");
   AddTableOptions(updateCommand, update);
-  updateCommand->add_option("--keys", update.Keys, "key fields, separated by ';'")->required();
-  updateCommand->add_option("--values", update.Values, "their values, separated by ';'")->required();
-  updateCommand->add_option("assignments", update.Assignments, "FIELD=VALUE, the value as the field's text");
-  updateCommand->add_option("--null", update.Nulls, "a field to set to NULL (repeatable)");
+  AddKeyOptions(updateCommand, update);
+  AddAssignmentOptions(updateCommand, update);
 
   DeleteOptions remove;
   auto* deleteCommand = app.add_subcommand("delete", "locate a record, delete it, and print what it held");
   AddTableOptions(deleteCommand, remove);
-  deleteCommand->add_option("--keys", remove.Keys, "key fields, separated by ';'")->required();
-  deleteCommand->add_option("--values", remove.Values, "their values, separated by ';'")->required();
+  AddKeyOptions(deleteCommand, remove);
 
   try {
     app.parse(argc, argv);
