@@ -51,6 +51,16 @@ std::string LeadBound(const LexSeg& s, const Val& v, bool forward, std::vector<V
   return s.expr + " >= ? AND ";
 }
 
+std::string UpperLeadBound(const LexSeg& s, const Val& v, bool forward, std::vector<Val>& binds, bool& nullTail) {
+  nullTail = false;
+  if (v.IsNull() || forward != s.desc) return "";
+  binds.push_back(v);
+  // NULL sorts below every value but fails the bound: those rows come last
+  // in this direction and are read by a scan of their own.
+  nullTail = !s.neverNull;
+  return s.expr + " <= ? AND ";
+}
+
 const std::string& SelectList(Cursor* c) {
   if (c->selectSql.empty()) {
     std::string s = "bm";
@@ -151,12 +161,14 @@ void TakeRow(Cursor* c, sqlite3_stmt* st, int dir) {
   c->liveVersion = c->store->shared->version;
   c->rowFromLive = true;
   c->rowCacheValid = false;
+  c->liveNullTail = false;
 }
 
 void DropLive(Cursor* c) {
   if (c->live) sqlite3_reset(c->live);
   c->live = nullptr;
   c->rowFromLive = false;
+  c->liveNullTail = false;
 }
 
 bool LoadByBm(Cursor* c, int64_t bm) {
@@ -191,6 +203,7 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   }
   std::vector<Val> binds = c->visBinds;
   std::string sql = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE " + c->vis;
+  bool nullTail = false;
   if (!fromStart) {
     auto segs = PositionSegs(c);
     std::vector<const Val*> vals;
@@ -198,6 +211,7 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
     Val bmv = Val::MakeInt(c->bm);
     vals.push_back(&bmv);
     std::string lead = LeadBound(segs[0], *vals[0], dir > 0, binds);  // binds in text order
+    if (lead.empty()) lead = UpperLeadBound(segs[0], *vals[0], dir > 0, binds, nullTail);
     sql += " AND " + lead + Lex(segs, vals, dir > 0, true, binds);
   }
   sql += " ORDER BY " + OrderBy(c, dir > 0);
@@ -208,6 +222,34 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   if ((rc = BindAll(st, binds)) == SQLITE_OK) rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
     TakeRow(c, st, dir);
+    c->liveNullTail = nullTail;
+    return 0;
+  }
+  sqlite3_reset(st);
+  c->live = nullptr;
+  c->rowFromLive = false;
+  if (rc == SQLITE_DONE && nullTail) return FetchNullTail(c, dir);
+  if (rc == SQLITE_DONE)
+    return Fail(s, DRM_ERR_NO_CURRENT_RECORD,
+                Describe(c) + " has no " +
+                    (fromStart ? "visible record"
+                     : dir > 0 ? "record after the current one"
+                               : "record before the current one"));
+  return FailSql(s, c->store, rc, "reading " + Describe(c));
+}
+
+int32_t FetchNullTail(Cursor* c, int dir) {
+  Session* s = c->session;
+  const std::string lead = SegSql(c, c->order[0].colIndex, c->order[0].nocase);
+  const std::string sql = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE " + c->vis + " AND " +
+                          lead + " IS NULL ORDER BY " + OrderBy(c, dir > 0);
+  int rc = 0;
+  sqlite3_stmt* st = CachedStmt(c, sql, &rc);
+  if (!st) return FailSql(s, c->store, rc, "reading " + Describe(c));
+  if (c->live && c->live != st) DropLive(c);
+  if ((rc = BindAll(st, c->visBinds)) == SQLITE_OK) rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) {
+    TakeRow(c, st, dir);
     return 0;
   }
   sqlite3_reset(st);
@@ -215,10 +257,7 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   c->rowFromLive = false;
   if (rc == SQLITE_DONE)
     return Fail(s, DRM_ERR_NO_CURRENT_RECORD,
-                Describe(c) + " has no " +
-                    (fromStart ? "visible record"
-                     : dir > 0 ? "record after the current one"
-                               : "record before the current one"));
+                Describe(c) + " has no record " + (dir > 0 ? "after" : "before") + " the current one");
   return FailSql(s, c->store, rc, "reading " + Describe(c));
 }
 
@@ -229,10 +268,14 @@ int32_t Step(Cursor* c, int dir) {
   if (c->live && c->rowFromLive && c->liveDir == dir && c->liveVersion == c->store->shared->version && !c->visDirty) {
     int rc = sqlite3_step(c->live);
     if (rc == SQLITE_ROW) {
+      const bool nullTail = c->liveNullTail;
       TakeRow(c, c->live, dir);
+      c->liveNullTail = nullTail;
       return 0;
     }
+    const bool nullTail = c->liveNullTail;
     DropLive(c);
+    if (rc == SQLITE_DONE && nullTail) return FetchNullTail(c, dir);
     if (rc == SQLITE_DONE)
       return Fail(c->session, DRM_ERR_NO_CURRENT_RECORD,
                   Describe(c) + " has no record " + (dir > 0 ? "after" : "before") + " the current one");

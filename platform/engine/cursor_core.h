@@ -32,6 +32,10 @@ std::string Lex(const std::vector<LexSeg>& segs, const std::vector<const Val*>& 
 // A leading bound that lets the planner seek on the first segment ("" when
 // none applies).
 std::string LeadBound(const LexSeg& s, const Val& v, bool forward, std::vector<Val>& binds);
+// The bound for a move toward lower values of the first segment: "<= v",
+// which leaves out the rows whose first segment is NULL; `nullTail` tells
+// that they still follow (they sort lowest).
+std::string UpperLeadBound(const LexSeg& s, const Val& v, bool forward, std::vector<Val>& binds, bool& nullTail);
 // "bm, c1, c2, …": the bookmark and every column in catalog order.
 const std::string& SelectList(Cursor* c);
 const std::string& OrderBy(Cursor* c, bool forward);
@@ -79,6 +83,9 @@ bool LoadByBm(Cursor* c, int64_t bm);
 // First (fromStart) or next record in direction `dir` (1 forward, -1 back).
 int32_t Fetch(Cursor* c, int dir, bool fromStart);
 int32_t Step(Cursor* c, int dir);
+// Goes on, in direction `dir`, with the rows whose first order segment is
+// NULL, after a scan bounded by UpperLeadBound ran out.
+int32_t FetchNullTail(Cursor* c, int dir);
 // The value of column `idx` a read sees: the pending row under the
 // read-view rules, else the stored one. Null and a status when there is none.
 const Val* ReadView(Cursor* c, size_t idx, int32_t& status);

@@ -121,6 +121,7 @@ struct Cursor {
   int liveDir = 0;
   uint64_t liveVersion = 0;
   bool rowFromLive = false;
+  bool liveNullTail = false;  // rows with a NULL first segment follow the scan
   std::vector<Val> rowCache;  // columns of the current row when not live
   bool rowCacheValid = false;
   uint64_t rowCacheVersion = 0;

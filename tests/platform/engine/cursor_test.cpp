@@ -188,3 +188,44 @@ TEST_F(CursorTest, BadHandlesAnswerStatuses) {
   EXPECT_EQ(RareSetSessionOption(S, 2, 2), 0);
   EXPECT_EQ(RareSetSessionOption(S, 3, 0), DRM_ERR_INVALID_SESSION_OPTION);
 }
+
+// A move toward lower values re-seeks with an upper bound on the first
+// segment, which NULLs fail: they must still follow, after every value.
+TEST_F(CursorTest, ReSeeksTowardLowerValuesStillReachNullKeys) {
+  MakeNames({{1, "b"}, {2, "d"}, {3, "a"}, {4, "c"}});
+  for (int n : {5, 6}) {
+    ASSERT_EQ(RareInitUpdate(S, t, DRM_INITUPD_NEW), 0);
+    ASSERT_EQ(SetInt32(t, cN, n), 0);
+    ASSERT_EQ(RareUpdateRecord(S, t), 0);
+  }
+  ASSERT_EQ(CreateIndex(t, "Up", {"+Name"}, DRM_IDXFLAG_CASE_SENSITIVE), 0);
+  ASSERT_EQ(CreateIndex(t, "Down", {"-Name"}, DRM_IDXFLAG_CASE_SENSITIVE), 0);
+  uint32_t writer = Open("People");
+  // Every move follows a write through another handle, so every move
+  // re-seeks from the saved key.
+  auto walk = [&](uint32_t first, uint32_t next) {
+    std::vector<int32_t> seen;
+    for (int32_t st = RareMove(S, t, first); st == 0; st = RareMove(S, t, next)) {
+      seen.push_back(ReadInt(t, cN));
+      EXPECT_EQ(InsertIntText(writer, cN, 100 + static_cast<int>(seen.size()), cName, "zz"), 0);
+      EXPECT_EQ(RareMove(S, writer, DRM_MOVE_LAST), 0);
+      EXPECT_EQ(RareDeleteRecord(S, writer), 0);
+      if (seen.size() > 10) break;
+    }
+    return seen;
+  };
+  ASSERT_EQ(RareSetTableIndex(S, t, "Up"), 0);
+  EXPECT_EQ(walk(DRM_MOVE_LAST, DRM_MOVE_PREVIOUS), (std::vector<int32_t>{2, 4, 1, 3, 6, 5}));
+  EXPECT_EQ(Scan(t, cN, true), (std::vector<int32_t>{2, 4, 1, 3, 6, 5}));
+  ASSERT_EQ(RareSetTableIndex(S, t, "Down"), 0);
+  EXPECT_EQ(walk(DRM_MOVE_FIRST, DRM_MOVE_NEXT), (std::vector<int32_t>{2, 4, 1, 3, 5, 6}));
+  EXPECT_EQ(Scan(t, cN), (std::vector<int32_t>{2, 4, 1, 3, 5, 6}));
+  // Back and forth across the boundary between values and NULLs.
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_LAST), 0);
+  EXPECT_EQ(RareMove(S, t, DRM_MOVE_PREVIOUS), 0);
+  EXPECT_EQ(ReadInt(t, cN), 5);
+  EXPECT_EQ(RareMove(S, t, DRM_MOVE_PREVIOUS), 0);
+  EXPECT_EQ(ReadInt(t, cN), 3);
+  EXPECT_EQ(RareMove(S, t, DRM_MOVE_NEXT), 0);
+  EXPECT_EQ(ReadInt(t, cN), 5);
+}
