@@ -207,6 +207,14 @@ bool ConvertRead(const TDRMColumnInfo* c, uint8_t* value, uint32_t length) {
   }
 }
 
+// The length of a variable-length byte value in its zero-filled slot: the
+// slot keeps no length, and reads fill the rest of it with zeros, so the
+// value ends after its last non-zero byte.
+uint32_t VarBytesLength(const uint8_t* value, uint32_t area) {
+  while (area > 0 && value[area - 1] == 0) --area;
+  return area;
+}
+
 }  // namespace
 
 bool IsBlobColumn(const TDRMColumnInfo* Column) {
@@ -294,6 +302,7 @@ int32_t DrmMiscPutRecord(uint32_t S, uint32_t T, TDRMColumnInfoCollection* Colum
       // A value that could not be read cannot be written back either;
       // leaving it out keeps what the pending row holds.
       if (!ColumnValueToEngine(c, slot + 1, out)) continue;
+      if (DrmType(c) == DRM_TYPE_VARBINARY) length = VarBytesLength(out, length);
     }
     const int32_t s = RareSetColumn(S, T, c->ColumnId, out, length, 0, setNull, 0);
     if (s != DRM_OK) return s;

@@ -152,6 +152,9 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   void PvInternalCancel() override;
   void PvInternalAddRecord(TRecordBuffer Buffer, bool Append) override;
   void PvInternalInsert() override;
+  // A record added with values starts from the engine's initial values of
+  // its new row, as an inserted one does.
+  void InitRecord(TRecordBuffer Buffer) override;
   void PvInternalEdit() override;
   void PvInternalDelete() override;
   void PvInternalGotoBookmark(const uint8_t* Bookmark) override;
@@ -228,6 +231,8 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   void FreeKeyBuffers();
   // Editing helpers (pv_drm_dataset_edit.cpp).
   void AddRecordWith(const std::vector<Variant>& Values, bool Append);
+  // Set while AppendRecord or InsertRecord runs over the engine's new row.
+  bool FAddingRecord = false;
   bool HasCalculatedText() const;
   bool IsIndexField(TField* Field);
   // Refuses a value its column cannot hold; returns the bytes to store

@@ -365,11 +365,24 @@ void TPvDrmDataSet::AddRecordWith(const std::vector<Variant>& Values, bool Appen
   // A failure drops the new row; an error of that drop is not the one the
   // caller needs to see.
   Finally cancel([this] { InternalCancel(); });
+  FAddingRecord = true;
+  Finally added([this] { FAddingRecord = false; });
   if (Append)
     TPvDataSet::AppendRecord(Values);
   else
     TPvDataSet::InsertRecord(Values);
   cancel.Dismiss();
+}
+
+void TPvDrmDataSet::InitRecord(TRecordBuffer Buffer) {
+  TPvDataSet::InitRecord(Buffer);
+  if (!FAddingRecord) return;
+  // The framework has moved the cursor to place the record, so the engine
+  // shows its new row only when asked to.
+  const uint32_t S = SesHandle();
+  CheckStatus(RareInitUpdate(S, FHandle, DRM_INITUPD_VIEW_PENDING));
+  Finally stored([this, S] { (void)RareInitUpdate(S, FHandle, DRM_INITUPD_VIEW_STORED); });
+  CheckStatus(DrmMiscGetRecord(S, FHandle, FColumns.get(), Buffer));
 }
 
 void TPvDrmDataSet::AppendRecord(const std::vector<Variant>& Values) { AddRecordWith(Values, true); }

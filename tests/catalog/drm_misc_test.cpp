@@ -382,6 +382,26 @@ TEST_F(DrmMiscTest, PutRecordWritesTheEngineForms) {
   EXPECT_FALSE(Present(buf, "VB"));
 }
 
+TEST_F(DrmMiscTest, PutRecordWritesVarBytesAtTheirOwnLength) {
+  std::fill(buf.begin(), buf.end(), 0);
+  auto putBytes = [&](const Bytes& v) {
+    uint8_t source[64] = {};
+    std::memcpy(source, v.data(), v.size());
+    PutColumnValue(nullptr, cols.get(), FieldNo("VB"), source, buf.data());
+    ASSERT_EQ(RareInitUpdate(S, T, DRM_INITUPD_NEW), 0);
+    ASSERT_EQ(DrmMiscPutRecord(S, T, cols.get(), buf.data()), 0);
+    ASSERT_EQ(RareUpdateRecord(S, T), 0);
+  };
+  putBytes(Bytes{9, 0, 7});
+  putBytes(Bytes{});
+  ASSERT_EQ(RareMove(S, T, DRM_MOVE_FIRST), 0);
+  EXPECT_EQ(Raw("VB", 6), (Bytes{9, 0, 7})) << "not the column's 6 bytes";
+  ASSERT_EQ(RareMove(S, T, DRM_MOVE_NEXT), 0);
+  int32_t st = -1;
+  EXPECT_EQ(Raw("VB", 6, &st), Bytes{});
+  EXPECT_EQ(st, 0) << "an empty value, not NULL";
+}
+
 TEST_F(DrmMiscTest, PutRecordFailures) {
   ASSERT_EQ(Insert({{"I32", B(1)}, {"BIG", B(Numeric(0, 4, 999999999999999999LL))}, {"DEC", B(Numeric(0, 1, 3))}}),
             0);

@@ -245,6 +245,15 @@ TEST_F(TPvTableEdit, ANewRecordStartsWithTheEnginesInitialValues) {
   t->Post();
   EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 2);
   EXPECT_EQ(t->FieldByName("S")->AsString(), "abc");
+  // Records added with values start from the same initial values: the
+  // columns the values leave out keep them, and are not written as NULL.
+  t->AppendRecord({Variant(), Variant(8)});
+  EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 3);
+  EXPECT_EQ(t->FieldByName("S")->AsString(), "abc");
+  t->InsertRecord({Variant(), Variant(9)});
+  EXPECT_EQ(t->FieldByName("N")->AsInteger(), 9);
+  EXPECT_EQ(t->FieldByName("S")->AsString(), "abc");
+  EXPECT_TRUE(t->FieldByName("Plain")->IsNull());
 }
 
 TEST_F(TPvTableEdit, EditPostCancelDeleteAndRefresh) {
