@@ -338,6 +338,8 @@ void CursorSetOrder(Cursor* c, int indexPos) {
   c->indexPos = indexPos;
   c->order.clear();
   c->selectSql.clear();
+  c->insertSql.clear();
+  c->rewriteSql.clear();
   c->orderFwd.clear();
   c->orderBwd.clear();
   if (indexPos >= 0) {

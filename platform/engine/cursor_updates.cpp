@@ -79,12 +79,15 @@ int32_t InsertRow(Cursor* c, const std::vector<size_t>& numbered, int64_t& bm) {
     numbers[k] = Val::MakeInt(sqlite3_column_int64(q, 0));
     row[numbered[k]] = &numbers[k];
   }
-  std::string names, qs;
-  for (auto& col : cols) {
-    names += ", " + col.SqlName();
-    qs += ", ?";
+  if (c->insertSql.empty()) {
+    std::string names, qs;
+    for (auto& col : cols) {
+      names += ", " + col.SqlName();
+      qs += ", ?";
+    }
+    c->insertSql = "INSERT INTO " + t + "(bm" + names + ") VALUES(NULL" + qs + ")";
   }
-  sqlite3_stmt* st = CachedStmt(c, "INSERT INTO " + t + "(bm" + names + ") VALUES(NULL" + qs + ")", &rc);
+  sqlite3_stmt* st = CachedStmt(c, c->insertSql, &rc);
   if (!st) return FailSql(s, c->store, rc, "writing to " + Describe(c));
   ResetAtEnd reset(st);
   if (int32_t r = BindRow(c, st, 1, row)) return r;
@@ -102,19 +105,22 @@ int32_t RewriteRow(Cursor* c) {
   const Pending& p = *c->pending;
   const auto& cols = c->meta->columns;
   const std::string t = c->meta->SqlName();
-  std::string sets, same;
-  for (auto& col : cols) {
-    sets += (sets.empty() ? "" : ", ") + col.SqlName() + " = ?";
-    same += " AND " + col.SqlName() + " IS ?";
+  if (c->rewriteSql.empty()) {
+    std::string sets, same;
+    for (auto& col : cols) {
+      sets += (sets.empty() ? "" : ", ") + col.SqlName() + " = ?";
+      same += " AND " + col.SqlName() + " IS ?";
+    }
+    if (sets.empty()) sets = "bm = bm";
+    c->rewriteSql = "UPDATE " + t + " SET " + sets + " WHERE bm = ?" + same;
   }
-  if (sets.empty()) sets = "bm = bm";
   RowVals row, orig;
   for (const Val& v : p.vals) row.push_back(&v);
   for (const Val& v : p.orig) orig.push_back(&v);
   int rc = SQLITE_OK;
   const int n = static_cast<int>(cols.size());
   {
-    sqlite3_stmt* st = CachedStmt(c, "UPDATE " + t + " SET " + sets + " WHERE bm = ?" + same, &rc);
+    sqlite3_stmt* st = CachedStmt(c, c->rewriteSql, &rc);
     if (!st) return FailSql(s, c->store, rc, "writing to " + Describe(c));
     ResetAtEnd reset(st);
     if (int32_t r = BindRow(c, st, 1, row)) return r;

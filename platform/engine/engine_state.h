@@ -3,6 +3,9 @@
 // holds the engine lock for its duration (see entry.h).
 #pragma once
 
+#include <pthread.h>
+
+#include <atomic>
 #include <mutex>
 #include <optional>
 
@@ -110,6 +113,7 @@ struct Cursor {
   int indexPos = -1;  // position in meta->indexes, -1 none
   std::vector<OrderSeg> order;
   std::string selectSql, orderFwd, orderBwd;  // cached SQL pieces, empty: rebuild
+  std::string insertSql, rewriteSql;          // the update cycle's writes, likewise
 
   // Position.
   enum State { BeforeFirst, OnRecord, Gap } state = BeforeFirst;
@@ -161,8 +165,38 @@ struct ResultCursor {
   long pos = -1;
 };
 
+// The engine lock: recursive for the thread that holds it. Every call takes
+// it, and the walk of a table makes several calls per record, so the path
+// without contention is kept short: one owner check, then a plain mutex.
+class EngineLock {
+ public:
+  void lock() {
+    const pthread_t self = pthread_self();
+    if (FOwner.load(std::memory_order_relaxed) == self) {
+      ++FDepth;
+      return;
+    }
+    FMutex.lock();
+    FOwner.store(self, std::memory_order_relaxed);
+    FDepth = 1;
+  }
+  void unlock() {
+    if (--FDepth > 0) return;
+    FOwner.store(pthread_t{}, std::memory_order_relaxed);
+    FMutex.unlock();
+  }
+
+ private:
+  std::mutex FMutex;
+  // Only the holding thread writes its own id here, and it writes "none"
+  // before it lets go, so a thread reads its own id only while it holds
+  // the lock.
+  std::atomic<pthread_t> FOwner{};
+  int FDepth = 0;  // touched only by the holder
+};
+
 struct Engine {
-  std::recursive_mutex lock;
+  EngineLock lock;
   uint32_t nextHandle = 1;
   std::map<uint32_t, std::unique_ptr<Session>> sessions;
   std::map<uint32_t, std::unique_ptr<DbHandle>> databases;

@@ -36,7 +36,7 @@ template <typename Body>
 int32_t Guarded(const char* call, Body&& body) noexcept {
   try {
     Engine& e = TheEngine();
-    std::lock_guard<std::recursive_mutex> guard(e.lock);
+    std::lock_guard<EngineLock> guard(e.lock);
     uint32_t blame = 0;
     try {
       return body(e, blame);
