@@ -42,7 +42,7 @@ void TDataSet::DataEvent(TDataEvent Event, intptr_t Info) {
   } else if (Event == deLayoutChange) {
     FEnableEvent = deLayoutChange;
   }
-  if (!ControlsDisabled() && FState != dsBlockRead) {
+  if (!FDataSources.empty() && !ControlsDisabled() && FState != dsBlockRead) {
     // A source may leave (or a new one register) while it handles the event.
     std::vector<TDataSource*> sources = FDataSources;
     for (TDataSource* ds : sources)

@@ -173,7 +173,9 @@ void DropLive(Cursor* c) {
 
 bool LoadByBm(Cursor* c, int64_t bm) {
   int rc;
-  sqlite3_stmt* st = CachedStmt(c, "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE bm = ?", &rc);
+  if (c->byBookmarkSql.empty())
+    c->byBookmarkSql = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE bm = ?";
+  sqlite3_stmt* st = CachedStmt(c, c->byBookmarkSql, &rc);
   if (!st) return false;
   sqlite3_reset(st);
   if (sqlite3_bind_int64(st, 1, bm) != SQLITE_OK || sqlite3_step(st) != SQLITE_ROW) {
@@ -339,6 +341,7 @@ void CursorSetOrder(Cursor* c, int indexPos) {
   c->order.clear();
   c->selectSql.clear();
   c->insertSql.clear();
+  c->byBookmarkSql.clear();
   c->rewriteSql.clear();
   c->orderFwd.clear();
   c->orderBwd.clear();

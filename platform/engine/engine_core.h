@@ -161,7 +161,7 @@ struct TableMeta {
   std::vector<int> indexById;       // column id -> position in `columns`, -1 none
   std::string SqlName() const { return "t" + std::to_string(id); }
   const ColumnMeta* Column(uint32_t id) const;
-  int ColumnIndex(uint32_t id) const;
+  int ColumnIndex(uint32_t cid) const { return cid < indexById.size() ? indexById[cid] : -1; }
   const IndexMeta* Index(const std::string& name) const;  // without regard to case
   bool SegmentNoCase(const IndexMeta& ix, const SegmentMeta& seg) const;
 };

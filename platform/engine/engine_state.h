@@ -114,6 +114,7 @@ struct Cursor {
   std::vector<OrderSeg> order;
   std::string selectSql, orderFwd, orderBwd;  // cached SQL pieces, empty: rebuild
   std::string insertSql, rewriteSql;          // the update cycle's writes, likewise
+  std::string byBookmarkSql;                  // the current row by its bookmark, likewise
 
   // Position.
   enum State { BeforeFirst, OnRecord, Gap } state = BeforeFirst;

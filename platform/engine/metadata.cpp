@@ -108,8 +108,6 @@ const ColumnMeta* TableMeta::Column(uint32_t cid) const {
   return i < 0 ? nullptr : &columns[static_cast<size_t>(i)];
 }
 
-int TableMeta::ColumnIndex(uint32_t cid) const { return cid < indexById.size() ? indexById[cid] : -1; }
-
 const IndexMeta* TableMeta::Index(const std::string& n) const {
   for (auto& ix : indexes)
     if (strcasecmp(ix.name.c_str(), n.c_str()) == 0) return &ix;
