@@ -190,7 +190,8 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
     if (int32_t r = BuildVis(c, what)) return Fail(s, r, what);
   }
   std::vector<Val> binds = c->visBinds;
-  std::string sql = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE " + c->vis;
+  const std::string base = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE " + c->vis;
+  std::string sql = base;
   if (!fromStart) {
     auto segs = PositionSegs(c);
     std::vector<const Val*> vals;
@@ -198,7 +199,18 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
     Val bmv = Val::MakeInt(c->bm);
     vals.push_back(&bmv);
     std::string lead = LeadBound(segs[0], *vals[0], dir > 0, binds);  // binds in text order
-    sql += " AND " + lead + Lex(segs, vals, dir > 0, true, binds);
+    if (lead.empty() && !vals[0]->IsNull() && segs.size() > 1) {
+      // Towards the NULLs of the leading segment: the values up to the key,
+      // a range the index seeks, then the NULLs, which lie beyond every
+      // value in this direction. Without the bound the scan would start at
+      // the far end of the index.
+      binds.push_back(*vals[0]);
+      sql += " AND " + segs[0].expr + " <= ? AND " + Lex(segs, vals, dir > 0, true, binds);
+      sql += " UNION ALL " + base + " AND " + segs[0].expr + " IS NULL";
+      binds.insert(binds.end(), c->visBinds.begin(), c->visBinds.end());
+    } else {
+      sql += " AND " + lead + Lex(segs, vals, dir > 0, true, binds);
+    }
   }
   sql += " ORDER BY " + OrderBy(c, dir > 0);
   int rc = 0;

@@ -152,3 +152,22 @@ TEST_F(FilterExactnessTest, PartialOrderComparesLeadingBytes) {
   EXPECT_EQ(Filtered(Term(fisPartialConst, cName, DRM_CMP_GT, "\xc3\xa9", 2)), V{});
   EXPECT_EQ(Filtered(Term(fisPartialConst, cName, DRM_CMP_GT | DRM_CMP_NOCASE, "AB@", 3)), (V{2, 4, 5}));
 }
+
+// Moving back from a record found by bookmark seeks in the index and still
+// reaches the records whose leading key is NULL (they sort first).
+TEST_F(FilterExactnessTest, BackwardMovesAfterASeekReachTheNulls) {
+  ASSERT_EQ(RareInitUpdate(S, t, DRM_INITUPD_NEW), 0);
+  ASSERT_EQ(SetInt32(t, cId, 6), 0);
+  ASSERT_EQ(RareUpdateRecord(S, t), 0);
+  ASSERT_EQ(CreateIndex(t, "ByInt", {"+Int"}), 0);
+  ASSERT_EQ(RareSetTableIndex(S, t, "ByInt"), 0);
+  EXPECT_EQ(Scan(t, cId), (V{6, 3, 5, 1, 4, 2}));
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_FIRST), 0);
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(RareMove(S, t, DRM_MOVE_NEXT), 0);
+  const uint32_t at4 = Bookmark(t);
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_LAST), 0);
+  ASSERT_EQ(RareGotoBookmark(S, t, &at4, 4), 0);
+  V back;
+  while (RareMove(S, t, DRM_MOVE_PREVIOUS) == 0) back.push_back(ReadInt(t, cId));
+  EXPECT_EQ(back, (V{1, 5, 3, 6}));
+}
