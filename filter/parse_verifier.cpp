@@ -45,6 +45,10 @@ int CompareValues(const Variant& Left, const Variant& Right, bool EqualityOnly) 
   if (Left.IsClear() || Right.IsClear()) return kNullMarker;
   const TVarType kind = Left.VarType();
   if (IsIntegerKind(kind)) {
+    // An integer against a fraction compares as numbers: 2 is not 1.5.
+    const TVarType other = Right.VarType();
+    if (other == varSingle || other == varDouble || other == varCurrency)
+      return Sign(Left.AsDouble(), Right.AsDouble());
     const int64_t r = Right.VarType() == kind ? Right.AsInt64() : Right.AsType(kind).AsInt64();
     return Sign(Left.AsInt64(), r);
   }

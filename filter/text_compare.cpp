@@ -45,6 +45,10 @@ struct TTextLocale {
   // Lower- and upper-casing of ASCII is the plain one (not Turkish,
   // Azerbaijani or Lithuanian).
   bool PlainAsciiCase = true;
+  // The C or POSIX locale maps the case of ASCII letters only, as the
+  // engine's case-insensitive compares and indexes do: other bytes pass
+  // through, so both paths agree on every text.
+  bool AsciiOnlyCase = true;
 
   void Load(const std::string& Collation, const std::string& Case) {
     Collator.reset();
@@ -69,6 +73,7 @@ struct TTextLocale {
       AsciiDistinct = U_SUCCESS(status) && strength >= UCOL_TERTIARY;
     }
     const std::string caseLocale = IcuLocaleOf(Case);
+    AsciiOnlyCase = caseLocale.empty();
     UErrorCode status = U_ZERO_ERROR;
     CaseMap.reset(ucasemap_open(caseLocale.c_str(), 0, &status));
     if (U_FAILURE(status)) CaseMap.reset();
@@ -144,7 +149,7 @@ using TCaseFunction = int32_t (*)(const UCaseMap*, char*, int32_t, const char*, 
 
 std::string MapCase(std::string_view S, TCaseFunction Fn, bool Lower) {
   TTextLocale& st = State();
-  if (st.PlainAsciiCase && IsAscii(S)) {
+  if (st.AsciiOnlyCase || (st.PlainAsciiCase && IsAscii(S))) {
     std::string r(S);
     for (char& c : r) {
       if (Lower && c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));

@@ -10,7 +10,9 @@
 // (case-sensitively, at its default tertiary strength), with blanks and
 // punctuation always counting, also where the locale would ignore them.
 // Case mapping is
-// Unicode's, with the locale's special rules (Turkish dotless i, ...).
+// Unicode's, with the locale's special rules (Turkish dotless i, ...);
+// under C or POSIX only the ASCII letters change case, as in the engine's
+// case-insensitive compares and indexes.
 //
 // Text that is not well-formed UTF-8 has no collation: it orders byte by
 // byte, and case mapping passes its stray bytes through unchanged.

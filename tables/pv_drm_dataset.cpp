@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "catalog/drm_misc.h"
+#include "filter/expr_parser.h"
+#include "filter/parse_verifier.h"
 #include "errors/checks.h"
 #include "errors/error_text.h"
 #include "errors/messages.h"
@@ -309,7 +311,7 @@ bool TPvDrmDataSet::GetStateBuffer(TRecordBuffer& Buffer) {
 
 bool TPvDrmDataSet::IsMayBeSlow() { return TPvDataSet::IsMayBeSlow(); }
 
-bool TPvDrmDataSet::Filtering() { return Filtered(); }
+bool TPvDrmDataSet::Filtering() { return Filtered() || FLookupFilterParseVerifier != nullptr; }
 
 bool TPvDrmDataSet::IsSequenced() { return !(Filtered() || FInRange || CachedUpdates()); }
 

@@ -124,9 +124,30 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   // parentheses inside, with LIKE, IN or BETWEEN, or nested more than 4
   // comparisons deep; those the client evaluates faster.
   bool FilterQualifiesForEngine(const std::string& Text);
+  // Why Text stays on the client ("" when it goes to the engine).
+  std::string ClientSideReason(const std::string& Text);
   // The engine's tag of the active pushed-down filter, 0 when none.
   int32_t FilterTag() const { return FFilterTag; }
   const TParseTransformer* ParseTransformer() const { return FParseTransformer.get(); }
+  // Every filter and locate is evaluated on the client (for comparison
+  // with the engine path); takes effect at the next activation.
+  bool ClientSideFilters() const { return FClientSideFilters; }
+  void SetClientSideFilters(bool Value) { FClientSideFilters = Value; }
+  // The filter keys the active filter set: slot, column and key flags.
+  struct TFilterKeyNote {
+    int32_t Slot = 0;
+    std::string ColumnName;
+    uint32_t Flags = 0;
+  };
+  const std::vector<TFilterKeyNote>& FilterKeyNotes() const { return FFilterKeyNotes; }
+  // What the active filter became, one line each: where it runs (and why
+  // on the client), the engine terms, the filter keys, the remainder.
+  std::vector<std::string> FilterExplanation();
+  // Sets one filter-key slot of the engine cursor: Value in the engine
+  // format of the column, Flags DRM_KEYFLAG_*. Raises on a failure.
+  virtual void SetFilterKeySlot(uint32_t ColumnId, int32_t Slot, const std::vector<uint8_t>& Value, uint16_t Length,
+                                uint32_t Flags);
+  void CancelFilterKeySlot(int32_t Slot);
 
  protected:
   // Obtains FHandle (nothing here; the table supplies it).
@@ -165,6 +186,10 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   // stay the client-side path.
   void CreateFilterEvaluator() override;
   void FreeFilterEvaluator() override;
+  // A locate's client-side part first, then the core's test.
+  bool DoFiltering(TRecordBuffer Buffer) override;
+  // Hands terms to the engine (RareSetFilterOnColumns); the status.
+  virtual int32_t SetEngineFilter(const DRM_FilterStruct* Terms, uint16_t Count, int32_t& Tag, int32_t Mode);
 
   // ---- framework hooks -------------------------------------------------------------------
   void OpenCursor(bool InfoQuery) override;
@@ -200,6 +225,11 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   bool FForceSimpleFilters = false;
   int32_t FFilterTag = 0;
   std::unique_ptr<TParseTransformer> FParseTransformer;
+  // The parser and evaluator of a locate's client-side part, during a locate.
+  std::unique_ptr<TExprParser> FLookupFilterParser;
+  std::unique_ptr<TParseVerifier> FLookupFilterParseVerifier;
+  bool FClientSideFilters = false;
+  std::vector<TFilterKeyNote> FFilterKeyNotes;
   // The catalog columns as the transformer sees them, by field number - 1.
   std::vector<TFilterColumn> FFilterColumns;
   // While set, SetFieldData copies a field's native bytes here (after a
@@ -238,6 +268,17 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   // Refuses a value its column cannot hold; returns the bytes to store
   // (the 4-byte form of an unsigned 32-bit column, else Buffer itself).
   const void* ColumnValue(TField* Field, const void* Buffer, uint8_t (&Narrow)[4]);
+  // The push-down's parts (pv_drm_dataset_pushdown.cpp, pv_drm_dataset_locate.cpp).
+  void RefreshFilterColumns();
+  void SetFilterKeys();
+  struct TIndexSegment {
+    std::string ColumnName;
+    uint32_t grBitIndex = 0;
+    uint32_t grBitColumn = 0;
+  };
+  std::vector<TIndexSegment> CurrentIndexSegments();
+  bool LocateOnClient(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options);
+  bool LocateInEngine(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options);
   TRecordBuffer FScratchBuffer = nullptr;
 };
 

@@ -5,6 +5,7 @@
 // qualify takes the core's client-side path.
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "filter/parse_verifier.h"
 #include "platform/db/field.h"
 #include "platform/rtl/scope_guard.h"
+#include "platform/rtl/format.h"
 #include "platform/rtl/sysutils.h"
 #include "tables/pv_drm_dataset.h"
 
@@ -53,81 +55,166 @@ std::vector<uint8_t> TPvDrmDataSet::FilterConstant(TField* Field, const TFilterC
 
 // ---- activation -------------------------------------------------------------------------------
 
-namespace {
-
-void FillFilterColumns(TDRMColumnInfoCollection* Catalog, std::vector<TFilterColumn>& Columns) {
-  Columns.clear();
-  Columns.reserve(static_cast<size_t>(Catalog->Count()));
-  for (int32_t i = 0; i < Catalog->Count(); ++i) {
-    const TDRMColumnInfo* c = Catalog->Items(i);
+void TPvDrmDataSet::RefreshFilterColumns() {
+  TDRMColumnInfoCollection* catalog = GetColumnCatalog();
+  FFilterColumns.clear();
+  FFilterColumns.reserve(static_cast<size_t>(catalog->Count()));
+  for (int32_t i = 0; i < catalog->Count(); ++i) {
+    const TDRMColumnInfo* c = catalog->Items(i);
     TFilterColumn f;
     f.ColumnId = c->ColumnId;
     f.cbMax = c->cbMax;
     f.BufferMax = c->BufferMax;
     f.RealDataSize = c->RealDataSize;
     f.ColumnName = c->ColumnName;
-    Columns.push_back(std::move(f));
+    FFilterColumns.push_back(std::move(f));
   }
 }
 
-}  // namespace
-
-bool TPvDrmDataSet::FilterQualifiesForEngine(const std::string& Text) {
+std::string TPvDrmDataSet::ClientSideReason(const std::string& Text) {
   if (Text.find('(') != std::string::npos) {
     const size_t close = Text.find(')');
-    if (close != std::string::npos && Text.find_first_not_of(')', close) != std::string::npos) return false;
+    if (close != std::string::npos && Text.find_first_not_of(')', close) != std::string::npos)
+      return "parentheses inside the filter";
   }
   const std::string upper = AnsiUpperCase(Text);
   for (const char* word : {" LIKE ", " IN ", " BETWEEN "})
-    if (upper.find(word) != std::string::npos) return false;
+    if (upper.find(word) != std::string::npos) {
+      const std::string blanked(word);
+      return "the filter uses" + blanked.substr(0, blanked.size() - 1);
+    }
   TExprParser parser(this, Text, FilterOptions(), TParserOptions{poExtSyntax});
-  FillFilterColumns(GetColumnCatalog(), FFilterColumns);
+  RefreshFilterColumns();
   const TParseTransformer trial(this, this, parser.FilterData());
-  return trial.Depth() <= kMaxPushDownDepth;
+  if (trial.Depth() > kMaxPushDownDepth) return Format("comparisons nested %d deep (more than 4)", trial.Depth());
+  return "";
+}
+
+bool TPvDrmDataSet::FilterQualifiesForEngine(const std::string& Text) { return ClientSideReason(Text).empty(); }
+
+int32_t TPvDrmDataSet::SetEngineFilter(const DRM_FilterStruct* Terms, uint16_t Count, int32_t& Tag, int32_t Mode) {
+  return RareSetFilterOnColumns(FHandle, Terms, Count, &Tag, Mode);
+}
+
+void TPvDrmDataSet::SetFilterKeySlot(uint32_t ColumnId, int32_t Slot, const std::vector<uint8_t>& Value,
+                                     uint16_t Length, uint32_t Flags) {
+  CheckStatus(RareMakeFilterKey(FHandle, ColumnId, Slot, Value.data(), Length, Flags));
+}
+
+void TPvDrmDataSet::CancelFilterKeySlot(int32_t Slot) { CheckStatus(RareCancelFilterKey(FHandle, Slot)); }
+
+std::vector<TPvDrmDataSet::TIndexSegment> TPvDrmDataSet::CurrentIndexSegments() {
+  std::vector<TIndexSegment> segments;
+  const std::string name = GetActiveIndexName();
+  if (name.empty()) return segments;
+  TDRMIndexInfoCollection* indexes = GetIndexCatalog();
+  for (int32_t i = 0; i < indexes->Count(); ++i) {
+    const TDRMIndexInfo* seg = indexes->Items(i);
+    if (seg->IndexName == name) segments.push_back({seg->IndexedColumnName, seg->grBitIndex, seg->grBitColumn});
+  }
+  return segments;
+}
+
+namespace {
+
+constexpr uint8_t kCompareMask = 0x07;
+
+}  // namespace
+
+// Equality terms on the leading segments of the current index become keys
+// in slots 0 (lower) and 1 (upper), which tell the engine the index range
+// the terms leave. The engine also finds that range from the terms
+// themselves, so the keys only ever narrow what it reads.
+void TPvDrmDataSet::SetFilterKeys() {
+  FFilterKeyNotes.clear();
+  const std::vector<TIndexSegment> segments = CurrentIndexSegments();
+  const int32_t termCount = FParseTransformer->DRMFilterCount();
+  if (segments.empty() || termCount == 0) return;
+  const DRM_FilterStruct* terms = FParseTransformer->pDRMFilters();
+  const size_t positions = std::min(segments.size(), static_cast<size_t>(termCount));
+  auto columnOfSegment = [&](size_t i) -> const TFilterColumn* {
+    TField* field = FindField(segments[i].ColumnName);
+    return field != nullptr ? FilterColumn(field->FieldNo()) : nullptr;
+  };
+  size_t matching = 0;  // leading terms on the leading segments, in order
+  while (matching < positions) {
+    const TFilterColumn* column = columnOfSegment(matching);
+    const uint32_t termColumn = terms[matching].ColumnId;
+    if (column == nullptr || column->ColumnId != termColumn) break;
+    ++matching;
+  }
+  bool first = true;
+  for (size_t i = 0; i < positions; ++i) {
+    const DRM_FilterStruct term = terms[i];
+    const TFilterColumn* column = columnOfSegment(i);
+    if (column == nullptr || column->ColumnId != term.ColumnId) continue;
+    const uint8_t joint = term.ExprWithNextTerm;
+    if (term.IsColumn != fisConst || (joint != DRM_JOIN_AND && joint != DRM_JOIN_NONE) ||
+        (term.CompareCode & kCompareMask) != DRM_CMP_EQ)
+      break;
+    uint32_t flags = first ? DRM_KEYFLAG_FIRST : 0;
+    first = false;
+    if ((joint == DRM_JOIN_NONE && segments.size() > i + 1) || (i < matching && segments.size() > matching))
+      flags |= DRM_KEYFLAG_PARTIAL;
+    std::vector<uint8_t> block(std::max<size_t>(column->cbMax, term.ConstLen), 0);
+    if (term.pConst != nullptr) std::memcpy(block.data(), term.pConst, term.ConstLen);
+    const bool nextIsRange = static_cast<int32_t>(i) + 1 < termCount &&
+                             (terms[i + 1].CompareCode & kCompareMask) != DRM_CMP_EQ;
+    SetFilterKeySlot(term.ColumnId, DRM_KEYSLOT_FILTER0, block, term.ConstLen, flags);
+    FFilterKeyNotes.push_back({DRM_KEYSLOT_FILTER0, column->ColumnName, flags});
+    const uint32_t upperFlags = flags | (nextIsRange ? DRM_KEYFLAG_PARTIAL : 0);
+    SetFilterKeySlot(term.ColumnId, DRM_KEYSLOT_FILTER1, block, term.ConstLen, upperFlags);
+    FFilterKeyNotes.push_back({DRM_KEYSLOT_FILTER1, column->ColumnName, upperFlags});
+  }
 }
 
 void TPvDrmDataSet::CreateFilterEvaluator() {
   if (Filter().empty()) return;
-  if (!FForceSimpleFilters && !FilterQualifiesForEngine(Filter())) {
+  if (FClientSideFilters || (!FForceSimpleFilters && !FilterQualifiesForEngine(Filter()))) {
     TPvDataSet::CreateFilterEvaluator();
     return;
   }
-  Finally dropTransformer([this] { FParseTransformer.reset(); });
+  // Whatever fails on the way leaves no transformer, no evaluator, no
+  // filter keys and no engine filter behind.
+  int32_t tag = 0;
+  Finally undo([this, &tag] {
+    FFilterParseVerifier.reset();
+    FParseTransformer.reset();
+    FFilterKeyNotes.clear();
+    FFilterTag = 0;
+    if (FHandle == 0) return;
+    RunAll([&] { if (tag != 0) CheckStatus(RareRemoveFilterFromColumns(FHandle, tag, DRM_FILTER_REMOVE_DATASET)); },
+           [&] { CancelFilterKeySlot(DRM_KEYSLOT_FILTER0); }, [&] { CancelFilterKeySlot(DRM_KEYSLOT_FILTER1); });
+  });
   {
     TExprParser parser(this, Filter(), FilterOptions(), TParserOptions{poExtSyntax});
-    FillFilterColumns(GetColumnCatalog(), FFilterColumns);
+    RefreshFilterColumns();
     FParseTransformer = std::make_unique<TParseTransformer>(this, this, parser.FilterData());
   }
   FFilterTag = 0;
-  int32_t tag = 0;
-  CheckStatus(RareSetFilterOnColumns(FHandle, FParseTransformer->pDRMFilters(),
-                                     static_cast<uint16_t>(FParseTransformer->DRMFilterCount()), &tag,
-                                     DRM_FILTER_SET_DATASET));
+  SetFilterKeys();
+  CheckStatus(SetEngineFilter(FParseTransformer->pDRMFilters(),
+                              static_cast<uint16_t>(FParseTransformer->DRMFilterCount()), tag,
+                              DRM_FILTER_SET_DATASET));
   FFilterTag = tag;
-  if (FParseTransformer->pLocalFilterParseData() != nullptr) {
-    Finally removeEngineFilter([this] {
-      const int32_t set = FFilterTag;
-      FFilterTag = 0;
-      CheckStatus(RareRemoveFilterFromColumns(FHandle, set, DRM_FILTER_REMOVE_DATASET));
-    });
+  if (FParseTransformer->pLocalFilterParseData() != nullptr)
     FFilterParseVerifier = std::make_unique<TParseVerifier>(this, FParseTransformer->pLocalFilterParseData());
-    removeEngineFilter.Dismiss();
-  }
-  dropTransformer.Dismiss();
+  undo.Dismiss();
 }
 
 void TPvDrmDataSet::FreeFilterEvaluator() {
   Finally freeEvaluators([this] {
     TPvDataSet::FreeFilterEvaluator();
     FParseTransformer.reset();
+    FFilterKeyNotes.clear();
   });
   if (FFilterTag == 0) return;
   const int32_t tag = FFilterTag;
   FFilterTag = 0;
   if (FHandle == 0) return;  // the cursor took its filters with it
   CheckStatus(RareRemoveFilterFromColumns(FHandle, tag, DRM_FILTER_REMOVE_DATASET));
-  CheckStatus(RareCancelFilterKey(FHandle, DRM_KEYSLOT_FILTER0));
-  CheckStatus(RareCancelFilterKey(FHandle, DRM_KEYSLOT_FILTER1));
+  CancelFilterKeySlot(DRM_KEYSLOT_FILTER0);
+  CancelFilterKeySlot(DRM_KEYSLOT_FILTER1);
 }
 
 }  // namespace dac

@@ -1,5 +1,6 @@
 // Selection: filter terms, filter keys and ranges, compiled into the SQL
 // condition of a cursor's visible set.
+#include <cmath>
 #include <cstring>
 
 #include "platform/engine/cursor_core.h"
@@ -23,6 +24,41 @@ bool LeadsNoCaseIndex(const Cursor* c, uint32_t colId) {
   return false;
 }
 
+// A constant strictly between the scaled integers v and v + 1 of a decimal
+// column: no stored value equals it, and the order comparisons become
+// comparisons with v.
+std::string BetweenScaledSql(const std::string& x, int code, Val v, std::vector<Val>& binds) {
+  switch (code) {
+    case DRM_CMP_EQ: return "0";
+    case DRM_CMP_NE: return x + " IS NOT NULL";
+    case DRM_CMP_GT:
+    case DRM_CMP_GE: binds.push_back(std::move(v)); return "(" + x + " > ?)";
+    default: binds.push_back(std::move(v)); return "(" + x + " <= ?)";
+  }
+}
+
+// Column `a` (as SQL `x`) as the value it stands for when compared with
+// column `b`: stored integers of different scales are brought to the finer
+// scale, and to a real when the other side is floating point.
+std::string ComparedValue(const ColumnMeta& a, const ColumnMeta& b, const std::string& x) {
+  const int32_t sa = NumericScaleOf(a), sb = NumericScaleOf(b);
+  if (sa < 0 || sb == kNotNumeric || sa == sb) return x;
+  if (sb == kRealScale) return sa == 0 ? x : "(" + x + " / 1e" + std::to_string(sa) + ")";
+  if (sb > sa) return "(" + x + " * " + std::to_string(static_cast<int64_t>(std::pow(10.0, sb - sa))) + ")";
+  return x;
+}
+
+// The least text above every text that starts with the (folded) prefix p,
+// "" when there is none. Without case, the byte after '@' would be 'A',
+// which folds back to 'a' and lets "[\\]^_`" in: the next folded byte is '['.
+std::string PrefixUpperBound(std::string p, bool nocase) {
+  while (!p.empty() && static_cast<unsigned char>(p.back()) == 0xFF) p.pop_back();
+  if (p.empty()) return p;
+  p.back() = static_cast<char>(p.back() + 1);
+  if (nocase && p.back() >= 'A' && p.back() <= 'Z') p.back() = '[';
+  return p;
+}
+
 int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& binds, std::string& what) {
   const ColumnMeta* col = c->meta->Column(t.columnId);
   if (!col) {
@@ -42,7 +78,7 @@ int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& bi
                " lacks";
         return DRM_ERR_INVALID_COLUMN_ID;
       }
-      out = "(" + xe + " " + kOps[code] + " " + other->SqlName() + ")";
+      out = "(" + ComparedValue(*col, *other, xe) + " " + kOps[code] + " " + ComparedValue(*other, *col, other->SqlName()) + ")";
       return 0;
     }
     case fisPartialConst:
@@ -66,9 +102,7 @@ int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& bi
           if (nocase)
             for (char& ch : p)
               if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-          std::string upper = p;
-          while (!upper.empty() && static_cast<unsigned char>(upper.back()) == 0xFF) upper.pop_back();
-          if (!upper.empty()) upper.back() = static_cast<char>(upper.back() + 1);
+          const std::string upper = PrefixUpperBound(p, nocase);
           std::string match = "(" + xe + " >= ?";
           binds.push_back(Val::MakeText(p));
           if (!upper.empty()) {
@@ -79,7 +113,9 @@ int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& bi
           out = code == DRM_CMP_NE ? "(" + x + " IS NOT NULL AND NOT " + match + ")" : match;
           return 0;
         }
-        std::string sub = "substr(" + x + ", 1, " + std::to_string(p.size()) + ")";
+        // The leading ConstLen bytes, not characters: substr of a blob counts bytes.
+        std::string sub = "substr(CAST(" + x + " AS BLOB), 1, " + std::to_string(p.size()) + ")";
+        if (col->IsText()) sub = "CAST(" + sub + " AS TEXT)";
         if (nocase) sub += " COLLATE NOCASE";
         out = "(" + sub + " " + kOps[code] + " ?)";
         binds.push_back(col->IsText() ? Val::MakeText(p) : Val::MakeBlob(p));
@@ -92,10 +128,16 @@ int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& bi
         return 0;
       }
       Val v;
-      int32_t r = ConstToVal(*col, t.constBytes.data(), static_cast<uint32_t>(t.constBytes.size()), v, what);
+      bool between = false;
+      int32_t r = ComparableConst(*col, t.constBytes.data(), static_cast<uint32_t>(t.constBytes.size()), v, between,
+                                  what);
       if (r) return r;
       if (v.IsNull()) {
         out = "0";
+        return 0;
+      }
+      if (between) {
+        out = BetweenScaledSql(x, code, std::move(v), binds);
         return 0;
       }
       if (code == DRM_CMP_EQ && !nocase && col->IsText() && LeadsNoCaseIndex(c, col->id)) {
@@ -144,6 +186,19 @@ std::vector<LexSeg> KeySegs(const Cursor* c, const std::vector<KeyPart>& parts) 
   return segs;
 }
 
+// The values an inclusive bound compares with: a decimal key between two
+// scaled integers becomes the nearer one inside the bound (the next one on
+// the low side of the index order, itself on the high side).
+std::vector<Val> KeyBounds(const std::vector<KeyPart>& parts, const std::vector<LexSeg>& segs, bool startSide) {
+  std::vector<Val> bounds;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    Val v = parts[i].value;
+    if (parts[i].between && startSide != segs[i].desc) ++v.i;
+    bounds.push_back(std::move(v));
+  }
+  return bounds;
+}
+
 }  // namespace
 
 int32_t BuildVis(Cursor* c, std::string& what) {
@@ -172,9 +227,11 @@ int32_t BuildVis(Cursor* c, std::string& what) {
         parts.push_back("0");
         continue;
       }
+      const auto segs = KeySegs(c, p);
+      const std::vector<Val> bounds = KeyBounds(p, segs, side == 0);
       std::vector<const Val*> vals;
-      for (auto& kp : p) vals.push_back(&kp.value);
-      parts.push_back(Lex(KeySegs(c, p), vals, side == 0, false, binds));
+      for (auto& v : bounds) vals.push_back(&v);
+      parts.push_back(Lex(segs, vals, side == 0, false, binds));
     }
   }
   auto& seek = c->slots[DRM_KEYSLOT_SEEK];
@@ -182,9 +239,10 @@ int32_t BuildVis(Cursor* c, std::string& what) {
     bool partial = false;
     for (auto& kp : seek) partial |= (kp.flags & DRM_KEYFLAG_PARTIAL) != 0;
     if (partial) {
-      std::vector<const Val*> vals;
-      for (auto& kp : seek) vals.push_back(&kp.value);
       auto segs = KeySegs(c, seek);
+      const std::vector<Val> bounds = KeyBounds(seek, segs, true);
+      std::vector<const Val*> vals;
+      for (auto& v : bounds) vals.push_back(&v);
       std::string lead = LeadBound(segs[0], *vals[0], true, binds);
       parts.push_back(lead + Lex(segs, vals, true, false, binds));
     } else {
@@ -193,7 +251,9 @@ int32_t BuildVis(Cursor* c, std::string& what) {
         bool nocase = false;
         if (!SegmentOfIndex(c, kp.columnId, nocase)) nocase = col->IsText() && col->CaseFolded();
         std::string x = SegSql(c, c->meta->ColumnIndex(kp.columnId), nocase);
-        if (kp.value.IsNull())
+        if (kp.between)
+          parts.push_back("0");  // no stored decimal equals it
+        else if (kp.value.IsNull())
           parts.push_back(x + " IS NULL");
         else {
           parts.push_back(x + " = ?");
@@ -253,8 +313,10 @@ int32_t RareSetFilterOnColumns(uint32_t hTable, const DRM_FilterStruct* terms, u
         t.constBytes.assign(static_cast<const char*>(f.pConst), f.ConstLen);
         if (t.kind == fisConst) {
           Val v;
+          bool between = false;
           std::string what;
-          if (int32_t r = ConstToVal(*col, t.constBytes.data(), f.ConstLen, v, what); r < 0) return Fail(s, r, what);
+          if (int32_t r = ComparableConst(*col, t.constBytes.data(), f.ConstLen, v, between, what); r < 0)
+            return Fail(s, r, what);
         }
       }
       list.push_back(std::move(t));
@@ -310,7 +372,8 @@ int32_t RareMakeFilterKey(uint32_t hTable, uint32_t columnId, int32_t slot, cons
     kp.columnId = columnId;
     kp.flags = flags;
     std::string what;
-    if (int32_t r = ConstToVal(*col, value, length, kp.value, what); r < 0) return Fail(c->session, r, what);
+    if (int32_t r = ComparableConst(*col, value, length, kp.value, kp.between, what); r < 0)
+      return Fail(c->session, r, what);
     if (flags & DRM_KEYFLAG_FIRST) c->slots[slot].clear();
     c->slots[slot].push_back(std::move(kp));
     if (slot == DRM_KEYSLOT_SEEK) SelectionChanged(c);

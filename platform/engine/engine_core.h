@@ -177,6 +177,19 @@ void ValToEngine(const ColumnMeta& c, const Val& v, std::string& out);
 // A filter/key constant (lenient about lengths) to a comparable stored value.
 int32_t ConstToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out,
                    std::string& what);
+// A constant or key compared with column `c` as the number it is: for a
+// decimal column the value floor(constant x 10^scale), clamped to +-10^18,
+// and `between` set when the constant lies strictly between that and the
+// next scaled integer (never rounded, never refused for its precision);
+// ConstToVal for every other column.
+int32_t ComparableConst(const ColumnMeta& c, const void* data, uint32_t len, Val& out, bool& between,
+                        std::string& what);
+// The power of ten a column's stored integers are scaled by (0 integers,
+// 4 currency, the scale of decimals), kRealScale for floating point,
+// kNotNumeric for the rest.
+inline constexpr int32_t kRealScale = -1;
+inline constexpr int32_t kNotNumeric = -2;
+int32_t NumericScaleOf(const ColumnMeta& c);
 // A default text to the stored value; false, with the reason in `why`, when
 // it is not a whole value of the column's type within the column's range
 // and length (`out` is then left alone).

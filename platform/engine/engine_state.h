@@ -74,6 +74,8 @@ struct KeyPart {
   uint32_t columnId = 0;
   Val value;
   uint32_t flags = 0;
+  // A decimal key strictly between `value` and the next scaled integer.
+  bool between = false;
 };
 
 struct Term {

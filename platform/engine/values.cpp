@@ -442,6 +442,76 @@ int32_t ConstToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out
   return DRM_ERR_FILTER_NOT_SUPPORTED;
 }
 
+int32_t DecimalConstToScaled(const ColumnMeta& c, const void* data, uint32_t len, Val& out, bool& between,
+                             std::string& what) {
+  between = false;
+  if (!data) {
+    out = Val();
+    return 0;
+  }
+  if (len < sizeof(DRM_Numeric)) {
+    what = std::to_string(len) + " bytes given as a constant for column '" + c.name + "', which needs " +
+           std::to_string(sizeof(DRM_Numeric));
+    return DRM_ERR_DATA_LENGTH;
+  }
+  const auto num = Load<DRM_Numeric>(static_cast<const uint8_t*>(data));
+  const uint16_t* w = num.Words;
+  const int16_t e = static_cast<int16_t>(w[DRM_NUMERIC_EXPONENT]);
+  const uint16_t n = w[DRM_NUMERIC_USED];
+  bool extra = false;
+  for (int k = DRM_NUMERIC_INTEGER + DRM_NUMERIC_MAX_USED; k < 19; ++k) extra |= w[k] != 0;
+  if (w[0] != 0 || n > DRM_NUMERIC_MAX_USED || extra) {
+    what = "malformed decimal value (header words or unused words not zero)";
+    return DRM_ERR_INVALID_PARAMETER;
+  }
+  uint64_t u = 0;
+  for (int k = 0; k < n; ++k) u |= uint64_t{w[DRM_NUMERIC_INTEGER + k]} << (16 * k);
+  if (n > 0 && n < 4 && (w[DRM_NUMERIC_INTEGER + n - 1] & 0x8000)) u |= ~uint64_t{0} << (16 * n);
+  const int64_t v = n ? static_cast<int64_t>(u) : 0;
+  // Every value a column holds lies strictly inside +-10^18 scaled units, so
+  // a constant beyond compares as that bound does.
+  const int64_t bound = kPow10[18];
+  const int32_t shift = e + DecimalScale(c);
+  int64_t scaled = v;
+  if (shift >= 0) {
+    if (!IntPower10(scaled, shift) || scaled > bound || scaled < -bound) scaled = v < 0 ? -bound : bound;
+  } else if (-shift > 18) {
+    // |v| < 10^19: the quotient is 0 or -1.
+    scaled = v < 0 ? -1 : 0;
+    between = v != 0;
+  } else {
+    const int64_t d = kPow10[-shift];
+    int64_t q = v / d;
+    const int64_t r = v % d;
+    if (r < 0) --q;  // floor
+    scaled = q;
+    between = r != 0;
+  }
+  out = Val::MakeInt(scaled);
+  return 0;
+}
+
+int32_t ComparableConst(const ColumnMeta& c, const void* data, uint32_t len, Val& out, bool& between,
+                        std::string& what) {
+  if (c.Drm() == DRM_TYPE_DECIMAL) return DecimalConstToScaled(c, data, len, out, between, what);
+  between = false;
+  return ConstToVal(c, data, len, out, what);
+}
+
+int32_t NumericScaleOf(const ColumnMeta& c) {
+  switch (c.Drm()) {
+    case DRM_TYPE_INT8:
+    case DRM_TYPE_INT16:
+    case DRM_TYPE_INT32:
+    case DRM_TYPE_BOOLEAN: return 0;
+    case DRM_TYPE_CURRENCY: return 4;
+    case DRM_TYPE_DECIMAL: return DecimalScale(c);
+    case DRM_TYPE_FLOAT:
+    case DRM_TYPE_DOUBLE: return kRealScale;
+    default: return kNotNumeric;
+  }
+}
+
 void ValToEngine(const ColumnMeta& c, const Val& v, std::string& out) {
   out.clear();
   switch (c.Drm()) {

@@ -25,6 +25,14 @@ TEST_F(LocaleText, CLocaleOrdersBytes) {
   EXPECT_GT(LocaleCompareStr("\xC3\xA4", "b"), 0) << "a-umlaut is U+00E4";
   EXPECT_FALSE(LocaleSameStr("a", "A"));
   EXPECT_TRUE(LocaleSameText("a", "A"));
+  // Only ASCII letters change case, as in the engine's case-insensitive
+  // compares: "_" orders before the letters, and A-umlaut stays itself.
+  EXPECT_LT(LocaleCompareText("_", "A"), 0);
+  EXPECT_EQ(LocaleLowerCase("\xC3\x84"
+                            "BC"),
+            "\xC3\x84"
+            "bc");
+  EXPECT_FALSE(LocaleSameText("\xC3\xA4", "\xC3\x84"));
   SetTextLocale("POSIX");
   EXPECT_EQ(TextCollationLocale(), "");
 }

@@ -138,6 +138,32 @@ TEST_F(DacLocate, BrowseAppliesTheFilter) {
   EXPECT_NE(err.str().find("nothing"), std::string::npos) << err.str();
 }
 
+TEST_F(DacLocate, BrowseExplainsWhereTheFilterRuns) {
+  People();
+  BrowseOptions o;
+  o.Location = dir;
+  o.Table = "People";
+  o.Filter = "N = 8 and N + 1 > 5";
+  o.Fields = "Code";
+  o.Explain = true;
+  EXPECT_EQ(Browse(o, out, err), kExitOk) << err.str();
+  EXPECT_EQ(out.str(),
+            "# filter: in the engine, 1 term(s)\n"
+            "# term 1: N = 8 (constant)\n"
+            "# filter keys: none\n"
+            "# remainder on the client: N + 1 > 5\n"
+            "Code\r\n02\r\n");
+  out.str("");
+  o.Filter = "(N = 8) or (N = 7)";
+  EXPECT_EQ(Browse(o, out, err), kExitOk) << err.str();
+  EXPECT_EQ(out.str().substr(0, out.str().find('\n')), "# filter: on the client (parentheses inside the filter)");
+  out.str("");
+  o.Filter = "N = 8";
+  o.ClientSide = true;
+  EXPECT_EQ(Browse(o, out, err), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "# filter: on the client (the client side was asked for)\nCode\r\n02\r\n");
+}
+
 }  // namespace
 
 namespace {

@@ -36,11 +36,14 @@ int Browse(const BrowseOptions& Options, std::ostream& Out, std::ostream& Err) {
   return Guarded(Err, [&] {
     const TFilterOptions filterOptions = ParseFilterOptions(Options.FilterOptions);
     auto table = OpenTable(Options, [&](TPvTable* t) {
+      t->SetClientSideFilters(Options.ClientSide);
       if (Options.Filter.empty()) return;
       t->SetFilterOptions(filterOptions);
       t->SetFilterText(Options.Filter);
       t->SetFiltered(true);
     });
+    if (Options.Explain)
+      for (const std::string& line : table->FilterExplanation()) Out << "# " << line << '\n';
     const std::vector<TField*> fields = ChooseFields(table.get(), Options.Fields);
     WriteHeader(Out, fields);
     uint64_t written = 0;
@@ -57,7 +60,7 @@ int Browse(const BrowseOptions& Options, std::ostream& Out, std::ostream& Err) {
 int Locate(const LocateOptions& Options, std::ostream& Out, std::ostream& Err) {
   return Guarded(Err, [&] {
     const Variant wanted = KeyValues(Options.Keys, Options.Values);
-    auto table = OpenTable(Options);
+    auto table = OpenTable(Options, [&](TPvTable* t) { t->SetClientSideFilters(Options.ClientSide); });
     TLocateOptions locateOptions;
     if (Options.CaseInsensitive) locateOptions.Include(loCaseInsensitive);
     if (Options.Partial) locateOptions.Include(loPartialKey);

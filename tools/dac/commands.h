@@ -30,6 +30,8 @@ struct BrowseOptions : TableOptions {
   bool Filtered = false;
   std::string FilterOptions;  // comma-separated: ci, nopartial
   std::optional<uint64_t> Limit;
+  bool Explain = false;     // print what the filter became before the records
+  bool ClientSide = false;  // evaluate the filter on the client only
 };
 
 struct LocateOptions : TableOptions {
@@ -37,6 +39,7 @@ struct LocateOptions : TableOptions {
   std::string Values;  // "v1;v2"
   bool CaseInsensitive = false;
   bool Partial = false;
+  bool ClientSide = false;  // search on the client only
 };
 
 struct InsertOptions : TableOptions {

@@ -45,6 +45,9 @@ int main(int argc, char** argv) {
   browseCommand->add_option("--filter", browse.Filter, "filter expression");
   browseCommand->add_option("--filter-options", browse.FilterOptions, "comma-separated: ci, nopartial");
   browseCommand->add_option("--limit", browse.Limit, "print at most this many records");
+  browseCommand->add_flag("--explain", browse.Explain,
+                          "print first which terms and filter keys went to the engine and what the client evaluates");
+  browseCommand->add_flag("--client-side", browse.ClientSide, "evaluate the filter on the client only (for comparison)");
 
   LocateOptions locate;
   auto* locateCommand = app.add_subcommand("locate", "print the first record whose key fields hold the values");
@@ -52,6 +55,7 @@ int main(int argc, char** argv) {
   AddKeyOptions(locateCommand, locate);
   locateCommand->add_flag("--case-insensitive", locate.CaseInsensitive, "compare texts ignoring case");
   locateCommand->add_flag("--partial", locate.Partial, "a text value matches the start of the field");
+  locateCommand->add_flag("--client-side", locate.ClientSide, "search on the client only (for comparison)");
 
   InsertOptions insert;
   auto* insertCommand =
