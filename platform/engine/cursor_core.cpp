@@ -183,6 +183,42 @@ bool LoadByBm(Cursor* c, int64_t bm) {
   return true;
 }
 
+namespace {
+
+// Moving toward the low end of the first segment (backward in an ascending
+// one, forward in a descending one) from a non-NULL key: the scan is bounded
+// by that value, so that SQLite seeks instead of scanning from the far end,
+// and the NULLs, which sort lowest, follow as a scan of their own.
+bool TowardNulls(const Cursor* c, int dir) {
+  return !c->order.empty() && !c->key.empty() && !c->key[0].IsNull() && (dir > 0) == c->order[0].desc;
+}
+
+// The records whose first segment is NULL, in the order of direction dir.
+int32_t FetchNullTail(Cursor* c, int dir) {
+  Session* s = c->session;
+  std::vector<Val> binds = c->visBinds;
+  const std::string sql = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE " + c->vis + " AND " +
+                          PositionSegs(c)[0].expr + " IS NULL ORDER BY " + OrderBy(c, dir > 0);
+  int rc = 0;
+  sqlite3_stmt* st = CachedStmt(c, sql, &rc);
+  if (!st) return FailSql(s, c->store, rc, "reading " + Describe(c));
+  if (c->live && c->live != st) DropLive(c);
+  if ((rc = BindAll(st, binds)) == SQLITE_OK) rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) {
+    TakeRow(c, st, dir);
+    return 0;
+  }
+  sqlite3_reset(st);
+  c->live = nullptr;
+  c->rowFromLive = false;
+  if (rc == SQLITE_DONE)
+    return Fail(s, DRM_ERR_NO_CURRENT_RECORD,
+                Describe(c) + " has no record " + (dir > 0 ? "after" : "before") + " the current one");
+  return FailSql(s, c->store, rc, "reading " + Describe(c));
+}
+
+}  // namespace
+
 int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   Session* s = c->session;
   std::string what;
@@ -191,6 +227,7 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   }
   std::vector<Val> binds = c->visBinds;
   std::string sql = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE " + c->vis;
+  bool nullTail = false;
   if (!fromStart) {
     auto segs = PositionSegs(c);
     std::vector<const Val*> vals;
@@ -198,6 +235,11 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
     Val bmv = Val::MakeInt(c->bm);
     vals.push_back(&bmv);
     std::string lead = LeadBound(segs[0], *vals[0], dir > 0, binds);  // binds in text order
+    if (lead.empty() && !segs[0].neverNull && TowardNulls(c, dir)) {
+      binds.push_back(*vals[0]);
+      lead = segs[0].expr + " <= ? AND ";
+      nullTail = true;
+    }
     sql += " AND " + lead + Lex(segs, vals, dir > 0, true, binds);
   }
   sql += " ORDER BY " + OrderBy(c, dir > 0);
@@ -213,6 +255,7 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   sqlite3_reset(st);
   c->live = nullptr;
   c->rowFromLive = false;
+  if (rc == SQLITE_DONE && nullTail) return FetchNullTail(c, dir);
   if (rc == SQLITE_DONE)
     return Fail(s, DRM_ERR_NO_CURRENT_RECORD,
                 Describe(c) + " has no " +
@@ -233,6 +276,7 @@ int32_t Step(Cursor* c, int dir) {
       return 0;
     }
     DropLive(c);
+    if (rc == SQLITE_DONE && TowardNulls(c, dir)) return FetchNullTail(c, dir);
     if (rc == SQLITE_DONE)
       return Fail(c->session, DRM_ERR_NO_CURRENT_RECORD,
                   Describe(c) + " has no record " + (dir > 0 ? "after" : "before") + " the current one");
