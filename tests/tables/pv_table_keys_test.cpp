@@ -237,3 +237,44 @@ TEST_F(TPvTableKeys, IndexSelectionOnAnOpenTable) {
 }
 
 }  // namespace
+
+namespace {
+
+class TPvTableKeyNulls : public tabletest::TableTest {};
+
+// NULL sorts lowest: a walk from a keyed record toward the low end of the
+// index reaches the NULL records after every value, in either direction of
+// the index.
+TEST_F(TPvTableKeyNulls, WalksTowardTheLowEndReachTheNulls) {
+  auto ids = Create("Sparse", {{"N", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
+                               {"Tag", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4}});
+  Insert("Sparse", ids,
+         {Row{B(int32_t{5}), B(int32_t{1})}, Row{std::nullopt, B(int32_t{2})}, Row{B(int32_t{3}), B(int32_t{3})},
+          Row{std::nullopt, B(int32_t{4})}, Row{B(int32_t{4}), B(int32_t{5})}, Row{B(int32_t{1}), B(int32_t{6})}});
+  uint32_t h = 0;
+  ASSERT_EQ(RareOpenTable(RS, RD, "Sparse", 0, 0, &h), 0);
+  const char up[] = "+N\0", down[] = "-N\0";
+  ASSERT_EQ(RareCreateIndex(RS, h, "Up", DRM_IDXFLAG_CASE_SENSITIVE, up, sizeof up, 0), 0);
+  ASSERT_EQ(RareCreateIndex(RS, h, "Down", DRM_IDXFLAG_CASE_SENSITIVE, down, sizeof down, 0), 0);
+  ASSERT_EQ(RareCloseTable(RS, h), 0);
+  auto t = Table("Sparse");
+  t->SetIndexName("Up");
+  t->Open();
+  auto tags = [&](bool Forward) {
+    std::vector<int32_t> seen;
+    for (; Forward ? !t->Eof() : !t->Bof(); Forward ? t->Next() : t->Prior())
+      seen.push_back(t->FieldByName("Tag")->AsInteger());
+    return seen;
+  };
+  ASSERT_TRUE(t->FindKey({4}));
+  EXPECT_EQ(tags(false), (std::vector<int32_t>{5, 3, 6, 4, 2}));
+  t->SetIndexName("Down");
+  ASSERT_TRUE(t->FindKey({3}));
+  EXPECT_EQ(tags(true), (std::vector<int32_t>{3, 6, 2, 4}));
+  // A range from a value down to NULL holds the NULLs too.
+  t->SetRange({3}, {Variant::Null()});
+  EXPECT_EQ(tags(true), (std::vector<int32_t>{3, 6, 2, 4}));
+  EXPECT_EQ(t->RecordCount(), 4);
+}
+
+}  // namespace
