@@ -129,6 +129,9 @@ void TPvDrmDataSet::SetKeyFields(TKeyIndex Index, const std::vector<Variant>& Va
 
 TGetResult TPvDrmDataSet::SeekKey(bool Nearest) {
   CheckBrowseMode();
+  // Without an index there is no key to search by; the first record is no
+  // answer to a search.
+  if (FIndexFieldCount == 0) PvDatabaseError(this, SNoIndexActive);
   CursorPosChanged();
   TDRMColumnInfoCollection* columns = GetColumnCatalog();
   const TRecordBuffer key = KeyRecord(FKeyBuffers[kiLookup]);

@@ -15,6 +15,8 @@
 #include <cstring>
 
 #include "catalog/drm_misc.h"
+#include "errors/checks.h"
+#include "errors/messages.h"
 #include "errors/pv_errors.h"
 #include "platform/db/field.h"
 #include "platform/rtl/scope_guard.h"
@@ -129,6 +131,7 @@ int32_t TPvDrmDataSet::BuildEngineRange(const std::string& IndexName) {
 bool TPvDrmDataSet::ApplyEngineRange() {
   if (CachedUpdates()) ApplyUpdates();
   if (KeyBuffersEqual(kiRangeStart, kiCurRangeStart) && KeyBuffersEqual(kiRangeEnd, kiCurRangeEnd)) return false;
+  if (FIndexFieldCount == 0) PvDatabaseError(this, SNoIndexActive);
   CheckStatus(BuildEngineRange(GetActiveIndexName()));
   CopyKeyBuffer(kiRangeStart, kiCurRangeStart);
   CopyKeyBuffer(kiRangeEnd, kiCurRangeEnd);

@@ -23,6 +23,7 @@ void TPvTable::SetMasterSource(TDataSource* Value) {
 bool TPvTable::InMasterDetailLink() { return !MasterFields().empty() && MasterSource() != nullptr; }
 
 void TPvTable::LoadMasterKeys(const std::vector<TField*>& Fields) {
+  if (FIndexFieldCount == 0) PvDatabaseError(this, SNoIndexActive);
   {
     const TDataSetState saved = SetTempState(dsSetKey);
     const bool wasModified = Modified();

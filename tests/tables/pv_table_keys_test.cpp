@@ -108,6 +108,14 @@ TEST_F(TPvTableKeys, KeysNeedAnIndexAndNoMoreValuesThanItsFields) {
   plain->Open();
   EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { plain->FindKey({1}); }).find("No index currently active"), 0u);
   EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { plain->SetRange({1}, {2}); }).find("No index currently active"), 0u);
+  // Key edits by hand reach the same answer instead of the first record.
+  plain->SetKey();
+  plain->FieldByName("N")->SetAsInteger(2);
+  EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { plain->GotoKey(); }).find("No index currently active"), 0u);
+  plain->SetRangeStart();
+  plain->FieldByName("N")->SetAsInteger(2);
+  EXPECT_EQ(MessageOf<EPvDatabaseError>([&] { plain->ApplyRange(); }).find("No index currently active"), 0u);
+  EXPECT_EQ(plain->RecordCount(), 3);
   auto t = Orders("ByCustItem");
   t->Next();
   const int32_t before = Qty(t);
