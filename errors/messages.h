@@ -83,6 +83,11 @@ inline constexpr const char* SBcdOverflow = "BCD overflow";
 // Index definitions.
 inline constexpr const char* SNoIndexForFields = "No index for fields '%s'";
 
+// Keys, ranges and master-detail links.
+inline constexpr const char* SNoIndexActive = "No index currently active";
+inline constexpr const char* SCannotAccessIndexField = "Cannot access index field '%s'";
+inline constexpr const char* SIncompatibleTables = "Source and destination tables are incompatible";
+
 // Dataset core and the engine cursor.
 inline constexpr const char* SNotInCachedUpdateMode = "Not in cached update mode";
 inline constexpr const char* SCachedUpdatesNotSupported = "Cached updates not supported";

@@ -262,6 +262,10 @@ void TPvDrmDataSet::InternalClose() {
     TPvDataSet::FreeRecordBuffer(FScratchBuffer);
     FIndexFieldCount = 0;
     FCaseInsIndex = false;
+    // A closed cursor has no range and no captured key.
+    FInRange = false;
+    FKeyValues.clear();
+    FKeyDataTypes.clear();
   });
   TPvDataSet::InternalClose();
 }

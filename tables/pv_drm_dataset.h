@@ -110,6 +110,23 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   int32_t GotoEngineBookmark(const uint8_t* Bookmark, bool Check, bool Strict);
   void CheckStatus(int32_t Status);
 
+  // ---- keys (pv_drm_dataset_keys.cpp) --------------------------------------------------
+  // The field of segment Index of the active index; assigning its value in
+  // dsSetKey fills the key buffer being edited.
+  TField* IndexFieldAt(int32_t Index);
+  // The key buffer being edited: its KeyExclusive flag and the number of
+  // key fields given. Only in dsSetKey.
+  bool KeyExclusive();
+  void SetKeyExclusive(bool Value);
+  int32_t KeyFieldCount();
+  void SetKeyFieldCount(int32_t Value);
+  // The values and types of the index fields captured from the last key
+  // edit.
+  const std::vector<Variant>& KeyValues() const { return FKeyValues; }
+  const std::vector<TFieldType>& KeyDataTypes() const { return FKeyDataTypes; }
+  // Whether a range is applied on the engine cursor.
+  bool InRange() const { return FInRange; }
+
   // IPvSessionBoundDataSet
   std::string BoundSessionName() const override { return SessionName(); }
   void SetBoundSessionName(const std::string& Value) override { SetSessionName(Value); }
@@ -208,6 +225,45 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   // Posts (Commit true) or cancels the key buffer being edited in dsSetKey.
   virtual void PostKeyBuffer(bool Commit);
 
+  // ---- key buffers (pv_drm_dataset_keys.cpp) -------------------------------------------
+  TKeyBuffer* KeyHeader(TKeyIndex Index) const { return reinterpret_cast<TKeyBuffer*>(FKeyBuffers[Index]); }
+  static TKeyBuffer* KeyHeader(TRecordBuffer Buffer) { return reinterpret_cast<TKeyBuffer*>(Buffer); }
+  static TRecordBuffer KeyRecord(TRecordBuffer Buffer) { return Buffer + sizeof(TKeyBuffer); }
+  size_t KeyBufferSize() const { return sizeof(TKeyBuffer) + FRecordSize; }
+  // Zero-fills a whole key buffer, header included.
+  void ClearKeyBuffer(TKeyIndex Index);
+  bool KeyBuffersEqual(TKeyIndex A, TKeyIndex B) const;
+  void CopyKeyBuffer(TKeyIndex From, TKeyIndex To);
+  // Starts editing key buffer Index in dsSetKey (a copy is kept in kiSave
+  // for a cancel).
+  void BeginKeyEdit(TKeyIndex Index, bool Clear);
+  // Records the index fields' values and types as the key edit left them.
+  void CaptureKeyValues();
+  // Fills key buffer Index with Values for the index fields in order.
+  void SetKeyFields(TKeyIndex Index, const std::vector<Variant>& Values);
+  // Positions on the first record at (Nearest: at or after) the lookup key;
+  // the fetch result. A failed search keeps the cursor where it was.
+  TGetResult SeekKey(bool Nearest);
+  // The catalog segments of the active index, in catalog order.
+  std::vector<const TDRMIndexInfo*> ActiveIndexSegments();
+
+  // ---- ranges (pv_drm_dataset_ranges.cpp) ----------------------------------------------
+  // Hands kiRangeStart/kiRangeEnd to the engine unless they are the range
+  // already in force; whether anything was done.
+  bool ApplyEngineRange();
+  // Removes the range from the engine; whether one was set.
+  bool ClearEngineRange();
+  // Whether the record the engine cursor stands on lies inside the range in
+  // force, by the index order's own comparison of each key field.
+  bool CurrentRecordInRange();
+  // The number of records the range shows, and the position of the active
+  // record among them, counted on the engine cursor.
+  int32_t RangeRecordCount();
+  int32_t RangeRecNo();
+
+  std::vector<Variant> FKeyValues;
+  std::vector<TFieldType> FKeyDataTypes;
+
   bool FFirstRecord = true;
   bool FLastRecord = false;
   uint32_t FHandle = 0;
@@ -259,6 +315,18 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   void ReleaseCursor() noexcept;
   void AllocKeyBuffers();
   void FreeKeyBuffers();
+  // Range helpers (pv_drm_dataset_ranges.cpp).
+  int32_t BuildEngineRange(const std::string& IndexName);
+  // The number of key parts a range side sends: its FieldCount, or the
+  // number of columns holding a value when none was given.
+  int32_t RangePartCount(TKeyIndex Index);
+  // Sends the first Count index values of a key buffer into a filter-key
+  // slot; returns the engine status of the first refusal, else 0.
+  int32_t SendKeyParts(const std::vector<const TDRMIndexInfo*>& Segments, TKeyIndex Index, int32_t Count,
+                       int32_t Slot);
+  // The record's index fields against a range side in index order: <0, 0, >0.
+  int32_t CompareRecordWithKey(const std::vector<const TDRMIndexInfo*>& Segments, TRecordBuffer Record,
+                               TKeyIndex Index, int32_t Count);
   // Editing helpers (pv_drm_dataset_edit.cpp).
   void AddRecordWith(const std::vector<Variant>& Values, bool Append);
   // Set while AppendRecord or InsertRecord runs over the engine's new row.

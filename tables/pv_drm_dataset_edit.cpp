@@ -313,11 +313,6 @@ void TPvDrmDataSet::SetFieldData(TField* Field, const void* Buffer) {
 
 // ---- public operations -------------------------------------------------------------------------
 
-void TPvDrmDataSet::PostKeyBuffer(bool Commit) {
-  (void)Commit;
-  NotSupportedYet("Key editing");
-}
-
 void TPvDrmDataSet::Post() {
   if (gPostGuard) return;
   TPvDataSet::Post();

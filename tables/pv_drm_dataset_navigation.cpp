@@ -184,6 +184,7 @@ void TPvDrmDataSet::DoAfterScroll() {
 
 int32_t TPvDrmDataSet::GetRecordCount() {
   CheckCursor();
+  if (FInRange && !Filtered() && !CachedUpdates()) return RangeRecordCount();
   if (Filtered() || FInRange || CachedUpdates()) return -1;
   uint32_t n = 0;
   CheckStatus(RareGetRecordCount(FHandle, &n));
@@ -193,6 +194,7 @@ int32_t TPvDrmDataSet::GetRecordCount() {
 int32_t TPvDrmDataSet::GetRecNo() {
   CheckActive();
   int32_t r = TPvDataSet::GetRecNo();
+  if (r == -1 && FInRange && !Filtered() && !CachedUpdates()) return RangeRecNo();
   if (r != -1 || Filtered() || FInRange || CachedUpdates()) return r;
   // While calculated fields are computed the engine stands on the record
   // being fetched: it must not be moved in the middle of that fetch.
@@ -283,12 +285,15 @@ bool TPvDrmDataSet::PvBookmarkValid(const uint8_t* Bookmark) {
 
 void TPvDrmDataSet::PvInternalGotoBookmark(const uint8_t* Bookmark) {
   if (ComponentState().Contains(csDestroying)) return;
-  const bool rangeInForce = FKeyBuffers.size() == kKeyBufferCount &&
-                            reinterpret_cast<TKeyBuffer*>(FKeyBuffers[kiCurRangeStart])->Modified &&
-                            reinterpret_cast<TKeyBuffer*>(FKeyBuffers[kiCurRangeEnd])->Modified &&
-                            !FProcessingBlob && !FInMasterDetailRelationShip;
-  if (rangeInForce) NotSupportedYet("Ranges");
-  if (GotoEngineBookmark(Bookmark, true, false) == kRecordGone) {
+  const bool testRange = FInRange && !FProcessingBlob && !FInMasterDetailRelationShip;
+  const int32_t s = GotoEngineBookmark(Bookmark, true, false);
+  if (s == 0 && testRange && !CurrentRecordInRange()) {
+    // The engine reaches any record by its bookmark; one the range does not
+    // show is refused, and the dataset starts again from the range's first.
+    First();
+    DatabaseError(dbmsg::SRecordNotFound, this);
+  }
+  if (s == kRecordGone) {
     // The record is gone and the engine did not move. The resync that
     // follows reads the record the cursor stands on, which is whatever
     // record was fetched last; bring it back to the active record so that

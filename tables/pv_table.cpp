@@ -13,9 +13,19 @@
 
 namespace dac {
 
-TPvTable::TPvTable() : FIndexDefs(std::make_unique<TPvIndexDefs>(this)) {}
+TPvTable::TPvTable()
+    : FIndexDefs(std::make_unique<TPvIndexDefs>(this)), FMasterLink(std::make_unique<TMasterDataLink>(this)) {
+  FMasterLink->OnMasterChange = [this](TObject*) { MasterChanged(); };
+  FMasterLink->OnMasterDisable = [this](TObject*) { MasterDisabled(); };
+}
 
 TPvTable::~TPvTable() = default;
+
+void TPvTable::Shutdown() {
+  if (Active()) CleanupStep([this] { ClearEngineRange(); });
+  CleanupStep([this] { FMasterLink->SetDataSource(nullptr); });
+  TPvDrmDataSet::Shutdown();
+}
 
 // ---- properties ------------------------------------------------------------------------
 
@@ -84,6 +94,7 @@ void TPvTable::ChangeIndexSelection(const std::string& Value, bool ByFields) {
   if (Active() && !ComponentState().Contains(csLoading)) {
     GetIndexInfo();
     PvInternalRefresh();
+    RefreshMasterRange();
     Resync({});
   }
   restore.Dismiss();
@@ -102,6 +113,8 @@ std::string TPvTable::IndexSegmentNames(const std::string& Index) {
 }
 
 void TPvTable::ChangeEngineIndex(const std::string& Name) {
+  // A range belongs to the index it was given on.
+  ClearEngineRange();
   UpdateCursorPos();
   {
     THourGlass hourglass(GetDBSession());
@@ -199,13 +212,9 @@ std::string TPvTable::GetActiveIndexName() {
 
 void TPvTable::AfterCursorOpen() {
   // Resolved again so that a bad IndexName or IndexFieldNames fails the
-  // open. Master ranges come with the master-detail link.
+  // open.
   ResolveIndexName(FIndexName, FIndexFieldNames, FFieldsIndex);
-}
-
-bool TPvTable::Locate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) {
-  FShouldCheckForEmpty = true;
-  return TPvDrmDataSet::Locate(KeyFields, KeyValues, Options);
+  RefreshMasterRange();
 }
 
 // ---- index definitions ------------------------------------------------------------------

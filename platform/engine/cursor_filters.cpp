@@ -197,6 +197,27 @@ std::vector<Val> KeyBounds(const std::vector<KeyPart>& parts, const std::vector<
     bounds.push_back(std::move(v));
   }
   return bounds;
+// Plain bounds on the first segment that repeat what the two sides of a
+// range imply, so that SQLite seeks to the range instead of scanning the
+// index. A bound is given only where it excludes no NULL the range holds:
+// NULL sorts lowest, first in an ascending segment and last in a
+// descending one.
+std::string RangeBounds(const Cursor* c, std::vector<Val>& binds) {
+  const LexSeg seg = KeySegs(c, c->rangeStart)[0];
+  const Val& start = c->rangeStart[0].value;
+  const Val& end = c->rangeEnd[0].value;
+  const Val& low = seg.desc ? end : start;
+  const Val& high = seg.desc ? start : end;
+  std::string out = "1";
+  if (!low.IsNull()) {
+    out = seg.expr + " >= ?";
+    binds.push_back(low);
+    if (!high.IsNull()) {
+      out += " AND " + seg.expr + " <= ?";
+      binds.push_back(high);
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -221,6 +242,7 @@ int32_t BuildVis(Cursor* c, std::string& what) {
     parts.push_back(acc);
   }
   if (c->rangeActive) {
+    if (!c->rangeStart.empty() && !c->rangeEnd.empty()) parts.push_back(RangeBounds(c, binds));
     for (int side = 0; side < 2; ++side) {
       auto& p = side == 0 ? c->rangeStart : c->rangeEnd;
       if (p.empty()) {

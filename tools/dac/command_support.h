@@ -55,4 +55,9 @@ dac::TFreePtr<dac::TPvTable> OpenTable(const TableOptions& Options,
 // from the fields' is a usage error.
 dac::Variant KeyValues(const std::string& Keys, const std::string& Values);
 
+// Applies the browse options --range, --find-key and --find-nearest (in
+// that order); false when --find-key found no record. With none of them
+// the table is on its first record.
+bool PositionByKeys(dac::TPvTable* Table, const BrowseOptions& Options);
+
 }  // namespace dactool

@@ -45,9 +45,10 @@ int Browse(const BrowseOptions& Options, std::ostream& Out, std::ostream& Err) {
     if (Options.Explain)
       for (const std::string& line : table->FilterExplanation()) Out << "# " << line << '\n';
     const std::vector<TField*> fields = ChooseFields(table.get(), Options.Fields);
+    if (!PositionByKeys(table.get(), Options)) return kExitNotFound;
     WriteHeader(Out, fields);
     uint64_t written = 0;
-    for (table->First(); !table->Eof(); table->Next()) {
+    for (; !table->Eof(); table->Next()) {
       if (Options.Limit && written >= *Options.Limit) break;
       WriteRecord(Out, fields);
       ++written;

@@ -32,6 +32,21 @@ struct BrowseOptions : TableOptions {
   std::optional<uint64_t> Limit;
   bool Explain = false;     // print what the filter became before the records
   bool ClientSide = false;  // evaluate the filter on the client only
+  // Keyed positioning on the chosen index, values separated by ";": the
+  // walk starts at the record found (none found: exit 3) or the nearest.
+  std::optional<std::string> FindKey;
+  std::optional<std::string> FindNearest;
+  // "START;...:END;...": only the records between the two keys.
+  std::optional<std::string> Range;
+};
+
+struct MasterDetailOptions {
+  std::string Location;
+  std::string Master;
+  std::string Detail;
+  std::string MasterIndex;   // the master's order; empty: its default
+  std::string MasterFields;  // "F1;F2" of the master
+  std::string DetailIndex;   // the detail index whose leading fields they match
 };
 
 struct LocateOptions : TableOptions {
@@ -61,6 +76,11 @@ struct DeleteOptions : TableOptions {
 
 int Browse(const BrowseOptions& Options, std::ostream& Out, std::ostream& Err);
 int Locate(const LocateOptions& Options, std::ostream& Out, std::ostream& Err);
+// Walks the master table and, through a data source and the detail's
+// master link, each master record's details: the lines "master,<fields>"
+// and "detail,<fields>" as headers, then each master record ("master,...")
+// followed by its details ("detail,...").
+int MasterDetail(const MasterDetailOptions& Options, std::ostream& Out, std::ostream& Err);
 // Appends one record and prints it as the engine stored it (header line,
 // then the record). Fields not named keep their initial values.
 int Insert(const InsertOptions& Options, std::ostream& Out, std::ostream& Err);

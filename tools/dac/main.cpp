@@ -48,6 +48,21 @@ int main(int argc, char** argv) {
   browseCommand->add_flag("--explain", browse.Explain,
                           "print first which terms and filter keys went to the engine and what the client evaluates");
   browseCommand->add_flag("--client-side", browse.ClientSide, "evaluate the filter on the client only (for comparison)");
+  browseCommand->add_option("--find-key", browse.FindKey, "start at the record whose index fields hold V1;V2");
+  browseCommand->add_option("--find-nearest", browse.FindNearest, "start at the first record at or after V1;V2");
+  browseCommand->add_option("--range", browse.Range, "only the records from START;... to END;... on the index");
+
+  MasterDetailOptions masterDetail;
+  auto* masterDetailCommand = app.add_subcommand(
+      "master-detail", "print each master record followed by its detail records, as CSV marked master/detail");
+  masterDetailCommand->add_option("location", masterDetail.Location, "path, Windows-style path or named database")
+      ->required();
+  masterDetailCommand->add_option("master", masterDetail.Master, "master table")->required();
+  masterDetailCommand->add_option("detail", masterDetail.Detail, "detail table")->required();
+  masterDetailCommand->add_option("--master-fields", masterDetail.MasterFields, "master fields, separated by ';'")
+      ->required();
+  masterDetailCommand->add_option("--detail-index", masterDetail.DetailIndex, "detail index they match")->required();
+  masterDetailCommand->add_option("--master-index", masterDetail.MasterIndex, "index giving the master's order");
 
   LocateOptions locate;
   auto* locateCommand = app.add_subcommand("locate", "print the first record whose key fields hold the values");
@@ -85,6 +100,8 @@ int main(int argc, char** argv) {
   int status = kExitFailed;
   if (browseCommand->parsed())
     status = Browse(browse, std::cout, std::cerr);
+  else if (masterDetailCommand->parsed())
+    status = MasterDetail(masterDetail, std::cout, std::cerr);
   else if (locateCommand->parsed())
     status = Locate(locate, std::cout, std::cerr);
   else if (insertCommand->parsed())
