@@ -33,10 +33,9 @@ QPushButton* Button(QWidget* Parent, const char* Name, const char* Caption, QRec
 }  // namespace
 
 QFont FormFont() {
-  QFont font(QFontDatabase::families().contains(QStringLiteral("Tahoma")) ? QStringLiteral("Tahoma")
-                                                                            : QFontDatabase::systemFont(
-                                                                                  QFontDatabase::GeneralFont)
-                                                                                  .family());
+  const QString tahoma = QStringLiteral("Tahoma");
+  QFont font(QFontDatabase::families().contains(tahoma) ? tahoma
+                                                        : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(11);
   return font;
