@@ -66,7 +66,7 @@ class TExportRun {
     CheckCompanyColumns(FCmp, FSettings.Location);
     FCmp->SetIndexName(kParentIndex);
     ShowStatus(FProgress, "Applying Main Filter");
-    ApplyFilter(FCmp, ParentFilter(FCode));
+    ApplyCompanyFilter(FCmp, ParentFilter(FCode));
     WriteParents();
     FCmp->Close();
     FNames.Close();
@@ -75,12 +75,6 @@ class TExportRun {
   }
 
  private:
-  static void ApplyFilter(dac::TPvTable* Table, const std::string& Filter) {
-    Table->SetFilter(Filter);
-    Table->SetFiltered(true);
-    Table->First();
-  }
-
   void NameLine(const std::string& Text) {
     FNames.WriteLine(Text);
     ++FCounts.NameListLines;
@@ -110,7 +104,7 @@ class TExportRun {
       ++FCounts.Parents;
       const std::string filter = SubsidiaryFilter(FCode, number);
       ShowStatus(FProgress, "Applying SubFilter (" + number + ")");
-      ApplyFilter(FSub, filter);
+      ApplyCompanyFilter(FSub, filter);
       WriteSubsidiaries(sub, number, name);
       FCmp->Next();
     }
@@ -155,6 +149,18 @@ std::string LocalOutputPath(const std::string& Typed) {
     throw dac::EInOutError("Cannot write to \"" + Typed + "\": " + why);
   }
   return std::string(buffer.data(), length);
+}
+
+void ApplyCompanyFilter(dac::TPvTable* Table, const std::string& Filter) {
+  // A new text on a filtered table re-filters and moves to the first record,
+  // and switching filtering on moves there too; each move is a seek, so ask
+  // for exactly one.
+  const bool newText = Filter != Table->Filter();
+  Table->SetFilter(Filter);
+  if (!Table->Filtered())
+    Table->SetFiltered(true);
+  else if (!newText)
+    Table->First();
 }
 
 TExportCounts RunCompanyExport(const TExportSettings& Settings, dac::TPvTable* tblCmp, dac::TPvTable* tblSub,

@@ -46,6 +46,11 @@ struct TExportCounts {
 // path with slashes only as it is. EInOutError when the engine refuses it.
 std::string LocalOutputPath(const std::string& Typed);
 
+// Sets a filter text, switches filtering on and leaves the table on its
+// first visible record, with one move to the first record, not three (a new
+// text on a filtered table and switching filtering on each move there).
+void ApplyCompanyFilter(dac::TPvTable* Table, const std::string& Filter);
+
 // Runs the export on the two tables (closed, at their defaults). Failures
 // propagate as they happen: the files keep what was written and flushed,
 // tblCmp and tblSub stay as the failure left them.

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "app/company_export.h"
 #include "app/company_text.h"
 #include "app/form1.h"
 #include "filter/expr_parser.h"
@@ -143,9 +144,7 @@ void BM_SubsidiaryCycleThroughLayer(benchmark::State& State) {
   int64_t subsidiaries = 0;
   for (auto _ : State) {
     for (size_t i = 0; i < n; ++i) {
-      table->SetFilter(quillbox::SubsidiaryFilter(kAgency, d.Parents[i]));
-      table->SetFiltered(true);
-      table->First();
+      quillbox::ApplyCompanyFilter(table.get(), quillbox::SubsidiaryFilter(kAgency, d.Parents[i]));
       for (; !table->Eof(); table->Next()) {
         benchmark::DoNotOptimize(number->AsString());
         ++subsidiaries;
@@ -180,9 +179,11 @@ void BM_SubsidiaryFilterParse(benchmark::State& State) {
                                                                            benchmark::Counter::kInvert);
 }
 
-// The cycle without the walk: filter text, parse, push-down, seek and the
-// first record.
-void BM_SubsidiaryFilterFirst(benchmark::State& State) {
+// The cycle without the walk, as literally as it can be written: set the
+// text, switch filtering on, move to the first record. Each of the three
+// moves to the first record (the dataset's own on a new text and on
+// switching filtering on, then the explicit one) seeks; the run asks for one.
+void BM_SubsidiaryFilterThreeFirsts(benchmark::State& State) {
   const TBenchData& d = Data();
   auto table = dac::CreateUnowned<dac::TPvTable>();
   table->SetDatabaseName(d.Location);
@@ -224,7 +225,7 @@ BENCHMARK(BM_ExportThroughLayer)->Unit(benchmark::kMillisecond)->Iterations(3)->
 BENCHMARK(BM_ExportPlainSqlite)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_SubsidiaryCycleThroughLayer)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SubsidiaryFilterParse)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SubsidiaryFilterFirst)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SubsidiaryFilterThreeFirsts)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SubsidiaryCyclePlainSqlite)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "app/company_export.h"
+#include "app/company_text.h"
 #include "company_fixture.h"
 #include "platform/rtl/exceptions.h"
 #include "tables/pv_table.h"
@@ -129,6 +130,27 @@ TEST_F(CompanyExport, AQuitDuringTheRunStopsItAtTheNextParentAndThenClosesTheWin
             "10'6,O'Neill Holdings,, ,Active,\r\n"
             "10'6,O'Neill Holdings,10'7,O'Neill  Branch,Inactive,\r\n"
             "100001,Acme  Inc.,, ,Active,\r\n");
+}
+
+TEST_F(CompanyExport, ApplyingAFilterLeavesTheTableOnItsFirstVisibleRecordEveryWay) {
+  auto table = dac::CreateUnowned<dac::TPvTable>();
+  table->SetDatabaseName(db);
+  table->SetTableName("Company");
+  table->Open();
+  auto visible = [&] {
+    std::vector<std::string> numbers;
+    for (; !table->Eof(); table->Next()) numbers.push_back(table->FieldByName("Number")->AsString());
+    return numbers;
+  };
+  const std::vector<std::string> acme = {"100002", "100003", "100004"};
+  quillbox::ApplyCompanyFilter(table.get(), quillbox::SubsidiaryFilter("01", "100001"));  // filtering switched on
+  EXPECT_EQ(visible(), acme);
+  quillbox::ApplyCompanyFilter(table.get(), quillbox::SubsidiaryFilter("01", "10'6"));  // a new text
+  EXPECT_EQ(visible(), std::vector<std::string>{"10'7"});
+  quillbox::ApplyCompanyFilter(table.get(), quillbox::SubsidiaryFilter("01", "10'6"));  // the same text again
+  EXPECT_EQ(visible(), std::vector<std::string>{"10'7"});
+  quillbox::ApplyCompanyFilter(table.get(), quillbox::SubsidiaryFilter("01", "100005"));
+  EXPECT_TRUE(table->Eof());
 }
 
 // ---- failures ---------------------------------------------------------------------
