@@ -440,14 +440,23 @@ DRM_API int32_t RareGetRmInfo(uint32_t hTable, TRmInfo* info) DRM_NOEXCEPT;
 DRM_API int32_t DrmEngineSetUser(uint32_t hSession, uint32_t hDatabase, const char* user,
                                  const char* password) DRM_NOEXCEPT;
 /* The local folder or file a location names, as RareOpenDatabase maps it
-   (drive letters, backslashes, ".." that stays inside a drive's folder,
-   components matched without case), whether it exists or not; the text and
+   (drive letters through the drive map, a rooted path written with
+   backslashes and no drive letter on the default drive, C unless configured,
+   backslashes as separators, ".." that stays inside a drive's folder,
+   components matched without case, a path written with slashes only taken
+   as it is), whether it exists or not. Applications map their own file paths
+   with it too, so that a Windows-style path means the same to them as to the
+   engine. The text and
    a NUL go to `buffer`, `length` receives the text's length. A location
    the engine refuses answers as RareOpenDatabase would (-1203 another
    host's share, -1023 an unknown share); -1038 when the buffer is short.
    Failures are recorded under session 0xFFFFFFFF. */
 DRM_API int32_t DrmEngineLocalPath(const char* location, char* buffer, uint32_t bufferSize,
                                    uint32_t* length) DRM_NOEXCEPT;
+/* 1 when a location is a path (it holds a separator or a drive prefix), 0
+   when RareOpenDatabase takes it for the name of a named database;
+   -1003 for NULL. */
+DRM_API int32_t DrmEngineLocationIsPath(const char* location) DRM_NOEXCEPT;
 /* Lists the named databases: each name NUL-terminated, then one more NUL.
    `length` receives the bytes needed; -1038 when they do not fit. */
 DRM_API int32_t RareListDatabaseNames(char* buffer, uint32_t bufferSize,

@@ -212,6 +212,9 @@ int32_t ResolveLocation(const std::string& name, std::string& path, std::string&
 // 0, or -1203 (another host's share) or -1023 (an unknown share) with `what`.
 int32_t MapLocation(const std::string& windowsOrPosix, std::string& path, std::string& what);
 bool HostIsLocal(const std::string& host);
+// True when a location is a path (a separator or a drive prefix), false when
+// it is the name of a named database.
+bool NamesAPath(const std::string& location);
 int BusyWaitMs();
 
 struct NamedDatabase {

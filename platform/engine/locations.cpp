@@ -98,6 +98,23 @@ std::string DriveRoot(char letter) {
   return DataDir() + "/drives/" + up;
 }
 
+bool IsDriveLetter(const std::string& s) { return s.size() == 1 && std::isalpha(static_cast<unsigned char>(s[0])); }
+
+// The drive of a rooted path that names none ("\orvane\x"): as on the
+// system such paths come from, the current drive, which is C unless
+// $DAC_ENGINE_DEFAULT_DRIVE or a line "default=X" in <config>/drives says
+// otherwise.
+char DefaultDrive() {
+  std::string env = Env("DAC_ENGINE_DEFAULT_DRIVE");
+  if (IsDriveLetter(env)) return env[0];
+  std::ifstream in(ConfigDir() + "/drives");
+  std::string line;
+  const std::string key = "default=";
+  while (std::getline(in, line))
+    if (line.compare(0, key.size(), key) == 0 && IsDriveLetter(line.substr(key.size()))) return line[key.size()];
+  return 'C';
+}
+
 }  // namespace
 
 std::string DataDir() {
@@ -186,6 +203,10 @@ int32_t MapLocation(const std::string& in, std::string& out, std::string& what) 
     }
     p = share.substr(0, 1) + ":" + rest;
   }
+  // A rooted path written with backslashes and no drive is on the default
+  // drive; one written with slashes only is this system's own path.
+  if (!p.empty() && IsSeparator(p[0]) && p.find('\\') != std::string::npos)
+    p = std::string(1, DefaultDrive()) + ":" + p;
   for (char& ch : p)
     if (ch == '\\') ch = '/';
   if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
@@ -210,14 +231,17 @@ bool HostIsLocal(const std::string& host) {
   return shortName.size() > 15 && host.size() == 15 && strncasecmp(host.c_str(), shortName.c_str(), 15) == 0;
 }
 
+bool NamesAPath(const std::string& location) {
+  return location.find('\\') != std::string::npos || location.find('/') != std::string::npos ||
+         (location.size() >= 2 && location[1] == ':');
+}
+
 int32_t ResolveLocation(const std::string& name, std::string& path, std::string& what) {
   if (name.empty()) {
     what = "no database name or location was given";
     return DRM_ERR_NO_SUCH_DATABASE;
   }
-  bool looksLikePath = name.find('\\') != std::string::npos || name.find('/') != std::string::npos ||
-                       (name.size() >= 2 && name[1] == ':');
-  if (!looksLikePath) {
+  if (!NamesAPath(name)) {
     std::optional<NamedDatabase> found;
     std::string why;
     int32_t r = WithRegistry(false, [&](std::vector<NamedDatabase>& list) -> int32_t {

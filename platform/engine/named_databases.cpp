@@ -230,3 +230,10 @@ extern "C" int32_t DrmEngineLocalPath(const char* location, char* buffer, uint32
     return 0;
   });
 }
+
+extern "C" int32_t DrmEngineLocationIsPath(const char* location) noexcept {
+  return Entry(__func__, [&](Engine&) -> int32_t {
+    if (!location) return Fail(nullptr, DRM_ERR_INVALID_PARAMETER, "no location was given");
+    return NamesAPath(location) ? 1 : 0;
+  });
+}

@@ -22,9 +22,10 @@ bool Exists(const std::string& p) {
 
 }  // namespace
 
-bool LooksLikePath(const std::string& l) {
-  return l.find('/') != std::string::npos || l.find('\\') != std::string::npos ||
-         (l.size() >= 2 && l[1] == ':');
+bool LooksLikePath(const std::string& location) {
+  const int32_t answer = DrmEngineLocationIsPath(location.c_str());
+  Check(answer < 0 ? answer : 0, kNoSession, "DrmEngineLocationIsPath");
+  return answer == 1;
 }
 
 std::string LocalFolder(const std::string& location) {

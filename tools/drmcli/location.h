@@ -10,7 +10,8 @@
 
 namespace drmcli {
 
-// True when the text names a location rather than a named database.
+// True when the text names a location rather than a named database (the
+// engine's answer: drmcli keeps no rules of its own about locations).
 bool LooksLikePath(const std::string& location);
 // The local folder of a location. Throws DrmError when the engine refuses
 // the location (another host's share, for one).

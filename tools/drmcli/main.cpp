@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "tools/drmcli/commands.h"
+#include "tools/drmcli/location.h"
 #include "tools/drmcli/csv.h"
 #include "tools/drmcli/engine.h"
 #include "tools/drmcli/schema.h"
@@ -76,6 +77,9 @@ int main(int argc, char** argv) {
   auto* dbDrop = dbnames->add_subcommand("drop", "remove a named database (its files stay)");
   dbDrop->add_option("name", name)->required();
 
+  auto* localPath = app.add_subcommand("local-path", "print the local path a location or file path maps to");
+  localPath->add_option("location", location, "path or Windows-style path")->required();
+
   auto* sample = app.add_subcommand("sample", "create sample tables");
   sample->require_subcommand(1);
   auto* company = sample->add_subcommand("company", "create the Company table of parents and subsidiaries");
@@ -100,6 +104,7 @@ int main(int argc, char** argv) {
     else if (*dbShow) CmdDbNamesShow(name, out);
     else if (*dbDrop) CmdDbNamesDrop(name, out);
     else if (*company) CmdSampleCompany(location, records, seed, out);
+    else if (*localPath) out << LocalFolder(location) << "\n";
     return 0;
   } catch (const DrmError& e) {
     std::cerr << "drmcli: " << e.Call() << " failed: status " << e.Status();

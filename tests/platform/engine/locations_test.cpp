@@ -102,3 +102,26 @@ TEST_F(LocationTest, FilesThatAreNotDatabasesAreNeverMadeIntoOne) {
   EXPECT_GT(fs::file_size(root + "/fresh/engine.rdb"), 0u);
   EXPECT_EQ(OpenAt(root + "/fresh"), 0);
 }
+
+TEST_F(LocationTest, RootedBackslashPathsWithoutADriveAreOnTheDefaultDrive) {
+  EXPECT_EQ(MapOf("\\x\\out.csv"), drive + "/x/out.csv");
+  EXPECT_EQ(MapOf("/x\\out.csv"), drive + "/x/out.csv");
+  EXPECT_EQ(MapOf(root + "/x/out.csv"), root + "/x/out.csv");  // slashes only: this system's own path
+  EXPECT_EQ(MapOf("x\\out.csv"), "x/out.csv");                  // relative stays relative
+  EXPECT_EQ(OpenAt("\\x"), 0) << ExtErr(-1023);
+  EXPECT_TRUE(fs::exists(drive + "/x/engine.rdb"));
+
+  fs::create_directories(root + "/e");
+  fs::create_directories(root + "/config");
+  std::ofstream(root + "/config/drives") << "E=" << root << "/e\ndefault=e\n";
+  EXPECT_EQ(MapOf("\\out.csv"), root + "/e/out.csv");
+  setenv("DAC_ENGINE_DEFAULT_DRIVE", "C", 1);
+  EXPECT_EQ(MapOf("\\out.csv"), drive + "/out.csv");
+  unsetenv("DAC_ENGINE_DEFAULT_DRIVE");
+}
+
+TEST_F(LocationTest, APathIsToldFromTheNameOfANamedDatabase) {
+  for (const char* path : {"a/b", "a\\b", "C:x", "\\x", "/x"}) EXPECT_EQ(DrmEngineLocationIsPath(path), 1) << path;
+  for (const char* name : {"SALES", "db.1", ""}) EXPECT_EQ(DrmEngineLocationIsPath(name), 0) << name;
+  EXPECT_EQ(DrmEngineLocationIsPath(nullptr), DRM_ERR_INVALID_PARAMETER);
+}
