@@ -8,7 +8,8 @@
 //     same filter evaluated on the client (time per walk of the matches);
 //   - Locate on an indexed key (time per call), against a SQLite seek.
 //
-// DAC_BENCH_ROWS sets the large table's size (default 1,000,000).
+// DAC_BENCH_ROWS sets the large table's size (default 1,000,000);
+// DAC_BENCH_KEEP keeps the scratch directory for a look at the storage.
 //
 //   ninja -C <build> pushdown_bench && <build>/bench/pushdown_bench
 #include <benchmark/benchmark.h>
