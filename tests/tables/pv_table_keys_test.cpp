@@ -286,3 +286,39 @@ TEST_F(TPvTableKeyNulls, WalksTowardTheLowEndReachTheNulls) {
 }
 
 }  // namespace
+
+namespace {
+
+class TPvTableDecimalKey : public tabletest::TableTest {};
+
+// A decimal key is found by a nearest search and confirmed by comparing the
+// decimal values: a value between two records is not found, and the
+// dataset stays where it was.
+TEST_F(TPvTableDecimalKey, GotoKeyComparesTheDecimalValue) {
+  auto ids = Create("Prices", {{"Price", DRM_COLTYP(RM_TYPE_NUMERIC, DRM_TYPE_DECIMAL), 10, 10, 2},
+                               {"Tag", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4}});
+  Insert("Prices", ids,
+         {Row{tabletest::Decimal(-2, 1250), B(int32_t{1})}, Row{tabletest::Decimal(-2, 300), B(int32_t{2})},
+          Row{tabletest::Decimal(-2, 1999), B(int32_t{3})}});
+  uint32_t h = 0;
+  ASSERT_EQ(RareOpenTable(RS, RD, "Prices", 0, 0, &h), 0);
+  const char byPrice[] = "+Price\0";
+  ASSERT_EQ(RareCreateIndex(RS, h, "ByPrice", DRM_IDXFLAG_CASE_SENSITIVE, byPrice, sizeof byPrice, 0), 0);
+  ASSERT_EQ(RareCloseTable(RS, h), 0);
+  auto t = Table("Prices");
+  t->SetIndexName("ByPrice");
+  t->Open();
+  ASSERT_EQ(t->FieldByName("Price")->DataType(), ftBCD);
+  EXPECT_TRUE(t->FindKey({12.5}));
+  EXPECT_EQ(t->FieldByName("Tag")->AsInteger(), 1);
+  EXPECT_FALSE(t->FindKey({12.51}));
+  EXPECT_EQ(t->FieldByName("Tag")->AsInteger(), 1);
+  EXPECT_TRUE(t->FindKey({3}));
+  EXPECT_EQ(t->FieldByName("Tag")->AsInteger(), 2);
+  t->FindNearest({13});
+  EXPECT_EQ(t->FieldByName("Tag")->AsInteger(), 3);
+  t->SetRange({3}, {12.5});
+  EXPECT_EQ(t->RecordCount(), 2);
+}
+
+}  // namespace
