@@ -228,6 +228,11 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   // Whether the record the engine cursor stands on lies inside the range in
   // force, by the index order's own comparison of each key field.
   bool CurrentRecordInRange();
+  // The same test for a record read into Buffer.
+  bool RecordInRange(TRecordBuffer Buffer);
+  // Records are tested against the range in force unless a blob stream or
+  // a master-detail link is positioning the cursor.
+  bool RangeTestApplies() const { return FInRange && !FProcessingBlob && !FInMasterDetailRelationShip; }
   // The number of records the range shows, and the position of the active
   // record among them, counted on the engine cursor.
   int32_t RangeRecordCount();

@@ -184,11 +184,15 @@ int32_t TPvDrmDataSet::CompareRecordWithKey(const std::vector<const TDRMIndexInf
 }
 
 bool TPvDrmDataSet::CurrentRecordInRange() {
-  if (!KeyHeader(kiCurRangeStart)->Modified || !KeyHeader(kiCurRangeEnd)->Modified) return false;
   CheckStatus(DrmMiscGetRecord(SesHandle(), FHandle, GetColumnCatalog(), FScratchBuffer));
+  return RecordInRange(FScratchBuffer);
+}
+
+bool TPvDrmDataSet::RecordInRange(TRecordBuffer Buffer) {
+  if (!KeyHeader(kiCurRangeStart)->Modified || !KeyHeader(kiCurRangeEnd)->Modified) return false;
   const std::vector<const TDRMIndexInfo*> segments = ActiveIndexSegments();
-  return CompareRecordWithKey(segments, FScratchBuffer, kiCurRangeStart, RangePartCount(kiCurRangeStart)) >= 0 &&
-         CompareRecordWithKey(segments, FScratchBuffer, kiCurRangeEnd, RangePartCount(kiCurRangeEnd)) <= 0;
+  return CompareRecordWithKey(segments, Buffer, kiCurRangeStart, RangePartCount(kiCurRangeStart)) >= 0 &&
+         CompareRecordWithKey(segments, Buffer, kiCurRangeEnd, RangePartCount(kiCurRangeEnd)) <= 0;
 }
 
 // ---- counting inside a range ------------------------------------------------------------------

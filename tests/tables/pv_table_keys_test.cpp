@@ -217,6 +217,27 @@ TEST_F(TPvTableKeys, RangeEdgeCases) {
   source->SetDataSet(nullptr);
 }
 
+TEST_F(TPvTableKeys, EditingInsideARange) {
+  auto t = Orders("ByCustItem");
+  t->SetRange({2}, {2});
+  t->Next();
+  const int32_t qty = Qty(t);
+  t->Edit();
+  t->FieldByName("Qty")->SetAsInteger(qty + 5000);
+  t->Post();
+  EXPECT_EQ(Qty(t), qty + 5000);
+  EXPECT_EQ(Forward(t.get()), Sql("SELECT {Qty} FROM {T} WHERE {Cust} = 2 ORDER BY {Cust}, {Item}, bm"));
+  // A record whose key leaves the range leaves the records shown.
+  t->First();
+  t->Edit();
+  t->FieldByName("Cust")->SetAsInteger(9);
+  t->Post();
+  const std::vector<int32_t> left = Sql("SELECT {Qty} FROM {T} WHERE {Cust} = 2 ORDER BY {Cust}, {Item}, bm");
+  EXPECT_EQ(left.size(), 9u);
+  EXPECT_EQ(Forward(t.get()), left);
+  EXPECT_EQ(t->RecordCount(), 9);
+}
+
 TEST_F(TPvTableKeys, IndexSelectionOnAnOpenTable) {
   auto t = Orders("ByQty");
   t->SetIndexName("ByCustItem");
