@@ -292,10 +292,16 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   // The number of key parts a range side sends: its FieldCount, or the
   // number of columns holding a value when none was given.
   int32_t RangePartCount(TKeyIndex Index);
+  // A range side's term list and the constants its terms point to.
+  struct TRangeTerms {
+    std::vector<DRM_FilterStruct> Terms;
+    std::vector<std::vector<uint8_t>> Constants;
+  };
   // Sends the first Count index values of a key buffer into a filter-key
-  // slot; returns the engine status of the first refusal, else 0.
+  // slot and adds a term for each to Terms; returns the engine status of
+  // the first refusal, else 0.
   int32_t SendKeyParts(const std::vector<const TDRMIndexInfo*>& Segments, TKeyIndex Index, int32_t Count,
-                       int32_t Slot);
+                       int32_t Slot, TRangeTerms& Terms);
   // The record's index fields against a range side in index order: <0, 0, >0.
   int32_t CompareRecordWithKey(const std::vector<const TDRMIndexInfo*>& Segments, TRecordBuffer Record,
                                TKeyIndex Index, int32_t Count);
