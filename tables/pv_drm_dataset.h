@@ -256,6 +256,11 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   // Whether the record the engine cursor stands on lies inside the range in
   // force, by the index order's own comparison of each key field.
   bool CurrentRecordInRange();
+  // The same test for a record read into Buffer.
+  bool RecordInRange(TRecordBuffer Buffer);
+  // Records are tested against the range in force unless a blob stream or
+  // a master-detail link is positioning the cursor.
+  bool RangeTestApplies() const { return FInRange && !FProcessingBlob && !FInMasterDetailRelationShip; }
   // The number of records the range shows, and the position of the active
   // record among them, counted on the engine cursor.
   int32_t RangeRecordCount();
@@ -320,10 +325,16 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   // The number of key parts a range side sends: its FieldCount, or the
   // number of columns holding a value when none was given.
   int32_t RangePartCount(TKeyIndex Index);
+  // A range side's term list and the constants its terms point to.
+  struct TRangeTerms {
+    std::vector<DRM_FilterStruct> Terms;
+    std::vector<std::vector<uint8_t>> Constants;
+  };
   // Sends the first Count index values of a key buffer into a filter-key
-  // slot; returns the engine status of the first refusal, else 0.
+  // slot and adds a term for each to Terms; returns the engine status of
+  // the first refusal, else 0.
   int32_t SendKeyParts(const std::vector<const TDRMIndexInfo*>& Segments, TKeyIndex Index, int32_t Count,
-                       int32_t Slot);
+                       int32_t Slot, TRangeTerms& Terms);
   // The record's index fields against a range side in index order: <0, 0, >0.
   int32_t CompareRecordWithKey(const std::vector<const TDRMIndexInfo*>& Segments, TRecordBuffer Record,
                                TKeyIndex Index, int32_t Count);

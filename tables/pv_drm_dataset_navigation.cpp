@@ -148,6 +148,9 @@ TGetResult TPvDrmDataSet::PvGetRecord(TRecordBuffer Buffer, TGetMode Direction, 
         GetCalcFields(Buffer);
       }
     }
+    // The record the cursor stands on may have left the range (a post that
+    // changed its key): it is not the current record of the range any more.
+    if (s == 0 && requested == gmCurrent && RangeTestApplies() && !RecordInRange(Buffer)) return grError;
     if (s != 0 || requested == gmCurrent || CachedUpdates()) break;
     if (DoFiltering(Buffer)) break;
     Direction = requested;
@@ -285,7 +288,7 @@ bool TPvDrmDataSet::PvBookmarkValid(const uint8_t* Bookmark) {
 
 void TPvDrmDataSet::PvInternalGotoBookmark(const uint8_t* Bookmark) {
   if (ComponentState().Contains(csDestroying)) return;
-  const bool testRange = FInRange && !FProcessingBlob && !FInMasterDetailRelationShip;
+  const bool testRange = RangeTestApplies();
   const int32_t s = GotoEngineBookmark(Bookmark, true, false);
   if (s == 0 && testRange && !CurrentRecordInRange()) {
     // The engine reaches any record by its bookmark; one the range does not

@@ -73,11 +73,12 @@ int32_t TPvDrmDataSet::RangePartCount(TKeyIndex Index) {
 }
 
 int32_t TPvDrmDataSet::SendKeyParts(const std::vector<const TDRMIndexInfo*>& Segments, TKeyIndex Index,
-                                    int32_t Count, int32_t Slot) {
+                                    int32_t Count, int32_t Slot, TRangeTerms& Terms) {
   TDRMColumnInfoCollection* columns = GetColumnCatalog();
   const TRecordBuffer record = KeyRecord(FKeyBuffers[Index]);
-  std::vector<DRM_FilterStruct> terms;
-  std::vector<std::vector<uint8_t>> constants;
+  std::vector<DRM_FilterStruct>& terms = Terms.Terms;
+  std::vector<std::vector<uint8_t>>& constants = Terms.Constants;
+  // The terms point into the constants: no reallocation once they exist.
   terms.reserve(Segments.size());
   constants.reserve(Segments.size());
   for (size_t i = 0; i < Segments.size() && static_cast<int32_t>(i) < Count; ++i) {
@@ -114,18 +115,23 @@ int32_t TPvDrmDataSet::BuildEngineRange(const std::string& IndexName) {
   (void)RareCancelFilterKey(FHandle, DRM_KEYSLOT_RANGE_END);
   const TKeyBuffer* start = KeyHeader(kiRangeStart);
   const TKeyBuffer* end = KeyHeader(kiRangeEnd);
+  TRangeTerms startTerms, endTerms;
   // A side without values selects nothing: the engine is given the range
   // with that side empty, so that every way of reading the cursor agrees.
   FIsDatasetEmpty = !start->Modified || !end->Modified;
   if (!FIsDatasetEmpty) {
     const std::vector<const TDRMIndexInfo*> segments = ActiveIndexSegments();
     const int32_t startCount = RangePartCount(kiRangeStart), endCount = RangePartCount(kiRangeEnd);
-    if ((s = SendKeyParts(segments, kiRangeStart, startCount, DRM_KEYSLOT_RANGE_START)) != 0) return s;
-    if ((s = SendKeyParts(segments, kiRangeEnd, endCount, DRM_KEYSLOT_RANGE_END)) != 0) return s;
+    if ((s = SendKeyParts(segments, kiRangeStart, startCount, DRM_KEYSLOT_RANGE_START, startTerms)) != 0) return s;
+    if ((s = SendKeyParts(segments, kiRangeEnd, endCount, DRM_KEYSLOT_RANGE_END, endTerms)) != 0) return s;
     FIsDatasetEmpty = segments.empty() || startCount == 0 || endCount == 0;
   }
-  return RareSetRange(FHandle, nullptr, static_cast<uint16_t>(std::max(start->FieldCount, 0)), nullptr,
-                      static_cast<uint16_t>(std::max(end->FieldCount, 0)));
+  // Each list goes with its own length: a key buffer's FieldCount may name
+  // more fields than the index has, and the engine must not read past a list.
+  return RareSetRange(FHandle, startTerms.Terms.empty() ? nullptr : startTerms.Terms.data(),
+                      static_cast<uint16_t>(startTerms.Terms.size()),
+                      endTerms.Terms.empty() ? nullptr : endTerms.Terms.data(),
+                      static_cast<uint16_t>(endTerms.Terms.size()));
 }
 
 bool TPvDrmDataSet::ApplyEngineRange() {
@@ -184,11 +190,15 @@ int32_t TPvDrmDataSet::CompareRecordWithKey(const std::vector<const TDRMIndexInf
 }
 
 bool TPvDrmDataSet::CurrentRecordInRange() {
-  if (!KeyHeader(kiCurRangeStart)->Modified || !KeyHeader(kiCurRangeEnd)->Modified) return false;
   CheckStatus(DrmMiscGetRecord(SesHandle(), FHandle, GetColumnCatalog(), FScratchBuffer));
+  return RecordInRange(FScratchBuffer);
+}
+
+bool TPvDrmDataSet::RecordInRange(TRecordBuffer Buffer) {
+  if (!KeyHeader(kiCurRangeStart)->Modified || !KeyHeader(kiCurRangeEnd)->Modified) return false;
   const std::vector<const TDRMIndexInfo*> segments = ActiveIndexSegments();
-  return CompareRecordWithKey(segments, FScratchBuffer, kiCurRangeStart, RangePartCount(kiCurRangeStart)) >= 0 &&
-         CompareRecordWithKey(segments, FScratchBuffer, kiCurRangeEnd, RangePartCount(kiCurRangeEnd)) <= 0;
+  return CompareRecordWithKey(segments, Buffer, kiCurRangeStart, RangePartCount(kiCurRangeStart)) >= 0 &&
+         CompareRecordWithKey(segments, Buffer, kiCurRangeEnd, RangePartCount(kiCurRangeEnd)) <= 0;
 }
 
 // ---- counting inside a range ------------------------------------------------------------------

@@ -217,6 +217,27 @@ TEST_F(TPvTableKeys, RangeEdgeCases) {
   source->SetDataSet(nullptr);
 }
 
+TEST_F(TPvTableKeys, EditingInsideARange) {
+  auto t = Orders("ByCustItem");
+  t->SetRange({2}, {2});
+  t->Next();
+  const int32_t qty = Qty(t);
+  t->Edit();
+  t->FieldByName("Qty")->SetAsInteger(qty + 5000);
+  t->Post();
+  EXPECT_EQ(Qty(t), qty + 5000);
+  EXPECT_EQ(Forward(t.get()), Sql("SELECT {Qty} FROM {T} WHERE {Cust} = 2 ORDER BY {Cust}, {Item}, bm"));
+  // A record whose key leaves the range leaves the records shown.
+  t->First();
+  t->Edit();
+  t->FieldByName("Cust")->SetAsInteger(9);
+  t->Post();
+  const std::vector<int32_t> left = Sql("SELECT {Qty} FROM {T} WHERE {Cust} = 2 ORDER BY {Cust}, {Item}, bm");
+  EXPECT_EQ(left.size(), 9u);
+  EXPECT_EQ(Forward(t.get()), left);
+  EXPECT_EQ(t->RecordCount(), 9);
+}
+
 TEST_F(TPvTableKeys, IndexSelectionOnAnOpenTable) {
   auto t = Orders("ByQty");
   t->SetIndexName("ByCustItem");
@@ -283,6 +304,42 @@ TEST_F(TPvTableKeyNulls, WalksTowardTheLowEndReachTheNulls) {
   t->SetRange({3}, {Variant::Null()});
   EXPECT_EQ(tags(true), (std::vector<int32_t>{3, 6, 2, 4}));
   EXPECT_EQ(t->RecordCount(), 4);
+}
+
+}  // namespace
+
+namespace {
+
+class TPvTableDecimalKey : public tabletest::TableTest {};
+
+// A decimal key is found by a nearest search and confirmed by comparing the
+// decimal values: a value between two records is not found, and the
+// dataset stays where it was.
+TEST_F(TPvTableDecimalKey, GotoKeyComparesTheDecimalValue) {
+  auto ids = Create("Prices", {{"Price", DRM_COLTYP(RM_TYPE_NUMERIC, DRM_TYPE_DECIMAL), 10, 10, 2},
+                               {"Tag", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4}});
+  Insert("Prices", ids,
+         {Row{tabletest::Decimal(-2, 1250), B(int32_t{1})}, Row{tabletest::Decimal(-2, 300), B(int32_t{2})},
+          Row{tabletest::Decimal(-2, 1999), B(int32_t{3})}});
+  uint32_t h = 0;
+  ASSERT_EQ(RareOpenTable(RS, RD, "Prices", 0, 0, &h), 0);
+  const char byPrice[] = "+Price\0";
+  ASSERT_EQ(RareCreateIndex(RS, h, "ByPrice", DRM_IDXFLAG_CASE_SENSITIVE, byPrice, sizeof byPrice, 0), 0);
+  ASSERT_EQ(RareCloseTable(RS, h), 0);
+  auto t = Table("Prices");
+  t->SetIndexName("ByPrice");
+  t->Open();
+  ASSERT_EQ(t->FieldByName("Price")->DataType(), ftBCD);
+  EXPECT_TRUE(t->FindKey({12.5}));
+  EXPECT_EQ(t->FieldByName("Tag")->AsInteger(), 1);
+  EXPECT_FALSE(t->FindKey({12.51}));
+  EXPECT_EQ(t->FieldByName("Tag")->AsInteger(), 1);
+  EXPECT_TRUE(t->FindKey({3}));
+  EXPECT_EQ(t->FieldByName("Tag")->AsInteger(), 2);
+  t->FindNearest({13});
+  EXPECT_EQ(t->FieldByName("Tag")->AsInteger(), 3);
+  t->SetRange({3}, {12.5});
+  EXPECT_EQ(t->RecordCount(), 2);
 }
 
 }  // namespace
