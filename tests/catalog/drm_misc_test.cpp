@@ -386,7 +386,7 @@ TEST_F(DrmMiscTest, PutRecordWritesVarBytesAtTheirOwnLength) {
   std::fill(buf.begin(), buf.end(), 0);
   auto putBytes = [&](const Bytes& v) {
     uint8_t source[64] = {};
-    std::memcpy(source, v.data(), v.size());
+    if (!v.empty()) std::memcpy(source, v.data(), v.size());
     PutColumnValue(nullptr, cols.get(), FieldNo("VB"), source, buf.data());
     ASSERT_EQ(RareInitUpdate(S, T, DRM_INITUPD_NEW), 0);
     ASSERT_EQ(DrmMiscPutRecord(S, T, cols.get(), buf.data()), 0);
