@@ -197,15 +197,18 @@ std::vector<Val> KeyBounds(const std::vector<KeyPart>& parts, const std::vector<
     bounds.push_back(std::move(v));
   }
   return bounds;
+}
+
 // Plain bounds on the first segment that repeat what the two sides of a
 // range imply, so that SQLite seeks to the range instead of scanning the
 // index. A bound is given only where it excludes no NULL the range holds:
 // NULL sorts lowest, first in an ascending segment and last in a
 // descending one.
 std::string RangeBounds(const Cursor* c, std::vector<Val>& binds) {
-  const LexSeg seg = KeySegs(c, c->rangeStart)[0];
-  const Val& start = c->rangeStart[0].value;
-  const Val& end = c->rangeEnd[0].value;
+  const std::vector<LexSeg> segs = KeySegs(c, c->rangeStart);
+  const LexSeg& seg = segs[0];
+  const Val start = KeyBounds(c->rangeStart, segs, true)[0];
+  const Val end = KeyBounds(c->rangeEnd, KeySegs(c, c->rangeEnd), false)[0];
   const Val& low = seg.desc ? end : start;
   const Val& high = seg.desc ? start : end;
   std::string out = "1";

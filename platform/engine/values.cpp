@@ -11,6 +11,7 @@
 
 #include "engine/drm_values.h"
 #include "platform/engine/engine_core.h"
+#include "platform/engine/value_rules.h"
 
 namespace drmengine {
 
@@ -29,8 +30,7 @@ int BindVal(sqlite3_stmt* st, int idx, const Val& v) {
     case Val::Null: return sqlite3_bind_null(st, idx);
     case Val::Int: return sqlite3_bind_int64(st, idx, v.i);
     case Val::Real: return sqlite3_bind_double(st, idx, v.d);
-    case Val::Text:
-      return sqlite3_bind_text64(st, idx, v.s.data(), v.s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    case Val::Text: return sqlite3_bind_text64(st, idx, v.s.data(), v.s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
     case Val::Blob: return sqlite3_bind_blob64(st, idx, v.s.data(), v.s.size(), SQLITE_TRANSIENT);
   }
   return SQLITE_MISUSE;
@@ -54,8 +54,7 @@ Val ColumnVal(sqlite3_stmt* st, int col) {
 }
 
 bool ColumnMeta::CaseFolded() const {
-  return collation.size() >= 5 && strncasecmp(collation.c_str(), "_CASE", 5) == 0 &&
-         collation.size() == 5;
+  return collation.size() >= 5 && strncasecmp(collation.c_str(), "_CASE", 5) == 0 && collation.size() == 5;
 }
 
 uint32_t ColumnMeta::ReportedCbMax() const {
@@ -92,14 +91,6 @@ void Append(std::string& out, T v) {
 }
 
 // Days since 1970-01-01 of a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
 void CivilFromDays(int64_t z, int& y, unsigned& m, unsigned& d) {
   z += 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -111,39 +102,6 @@ void CivilFromDays(int64_t z, int& y, unsigned& m, unsigned& d) {
   d = doy - (153 * mp + 2) / 5 + 1;
   m = mp < 10 ? mp + 3 : mp - 9;
   y = static_cast<int>(yy + (m <= 2));
-}
-bool ValidDate(unsigned y, unsigned m, unsigned d) {
-  static const unsigned dim[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
-  unsigned lim = dim[m - 1];
-  if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) lim = 29;
-  return d <= lim;
-}
-
-const int64_t kPow10[] = {1LL,
-                          10LL,
-                          100LL,
-                          1000LL,
-                          10000LL,
-                          100000LL,
-                          1000000LL,
-                          10000000LL,
-                          100000000LL,
-                          1000000000LL,
-                          10000000000LL,
-                          100000000000LL,
-                          1000000000000LL,
-                          10000000000000LL,
-                          100000000000000LL,
-                          1000000000000000LL,
-                          10000000000000000LL,
-                          100000000000000000LL,
-                          1000000000000000000LL};
-
-int DecimalScale(const ColumnMeta& c) {
-  if (c.Rm() == RM_TYPE_CURRENCY) return 4;
-  if (c.Rm() == RM_TYPE_INTEGER) return 0;
-  return c.scale;
 }
 
 size_t FixedSize(const ColumnMeta& c) {
@@ -168,27 +126,23 @@ size_t TextLen(const char* p, uint32_t len) {
   return z ? static_cast<size_t>(static_cast<const char*>(z) - p) : len;
 }
 
-std::string RTrimBlanks(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
 // Decodes a fixed-format engine value. Shared by writes and constants.
 int32_t DecodeFixed(const ColumnMeta& c, const uint8_t* p, Val& out, std::string& what) {
   switch (c.Drm()) {
     case DRM_TYPE_BOOLEAN: out = Val::MakeInt(p[0]); return 0;
     case DRM_TYPE_INT8:
-      out = Val::MakeInt(c.Rm() == RM_TYPE_UNSIGNED ? int64_t{p[0]}
-                                                    : int64_t{static_cast<int8_t>(p[0])});
+      out = Val::MakeInt(c.Rm() == RM_TYPE_UNSIGNED ? int64_t{p[0]} : int64_t{static_cast<int8_t>(p[0])});
       return 0;
     case DRM_TYPE_INT16:
-      if (c.Rm() == RM_TYPE_AUTOINC) out = Val::MakeInt(Load<int32_t>(p));
-      else if (c.Rm() == RM_TYPE_UNSIGNED) out = Val::MakeInt(Load<uint16_t>(p));
-      else out = Val::MakeInt(Load<int16_t>(p));
+      if (c.Rm() == RM_TYPE_AUTOINC)
+        out = Val::MakeInt(Load<int32_t>(p));
+      else if (c.Rm() == RM_TYPE_UNSIGNED)
+        out = Val::MakeInt(Load<uint16_t>(p));
+      else
+        out = Val::MakeInt(Load<int16_t>(p));
       return 0;
     case DRM_TYPE_INT32:
-      out = Val::MakeInt(c.Rm() == RM_TYPE_UNSIGNED ? int64_t{Load<uint32_t>(p)}
-                                                    : int64_t{Load<int32_t>(p)});
+      out = Val::MakeInt(c.Rm() == RM_TYPE_UNSIGNED ? int64_t{Load<uint32_t>(p)} : int64_t{Load<int32_t>(p)});
       return 0;
     case DRM_TYPE_CURRENCY: out = Val::MakeInt(Load<int64_t>(p)); return 0;
     case DRM_TYPE_FLOAT: out = Val::MakeReal(Load<float>(p)); return 0;
@@ -201,9 +155,9 @@ int32_t DecodeFixed(const ColumnMeta& c, const uint8_t* p, Val& out, std::string
       }
       if (!ValidDate(ts.Year, ts.Month, ts.Day) || ts.Hour > 23 || ts.Minute > 59 || ts.Second > 59 ||
           ts.Fraction >= DRM_FRACTION_PER_SECOND) {
-        what = "timestamp " + std::to_string(ts.Year) + "-" + std::to_string(ts.Month) + "-" +
-               std::to_string(ts.Day) + " " + std::to_string(ts.Hour) + ":" + std::to_string(ts.Minute) +
-               ":" + std::to_string(ts.Second) + " is not a valid moment";
+        what = "timestamp " + std::to_string(ts.Year) + "-" + std::to_string(ts.Month) + "-" + std::to_string(ts.Day) +
+               " " + std::to_string(ts.Hour) + ":" + std::to_string(ts.Minute) + ":" + std::to_string(ts.Second) +
+               " is not a valid moment";
         return DRM_ERR_INVALID_DATE;
       }
       int64_t secs = DaysFromCivil(ts.Year, ts.Month, ts.Day) * 86400 + ts.Hour * 3600 + ts.Minute * 60 + ts.Second;
@@ -217,8 +171,8 @@ int32_t DecodeFixed(const ColumnMeta& c, const uint8_t* p, Val& out, std::string
         return 0;
       }
       if (!ValidDate(date.Year, date.Month, date.Day)) {
-        what = "date " + std::to_string(date.Year) + "-" + std::to_string(date.Month) + "-" +
-               std::to_string(date.Day) + " does not exist";
+        what = "date " + std::to_string(date.Year) + "-" + std::to_string(date.Month) + "-" + std::to_string(date.Day) +
+               " does not exist";
         return DRM_ERR_INVALID_DATE;
       }
       out = Val::MakeInt(date.Year * 10000LL + date.Month * 100 + date.Day);
@@ -257,8 +211,7 @@ int32_t DecodeFixed(const ColumnMeta& c, const uint8_t* p, Val& out, std::string
       if (c.Rm() == RM_TYPE_NUMERIC && c.precision > 0 && c.precision < 19) {
         int64_t lim = kPow10[c.precision];
         if (v >= lim || v <= -lim) {
-          what = "decimal value has more than " + std::to_string(c.precision) +
-                 " digits for column '" + c.name + "'";
+          what = "decimal value has more than " + std::to_string(c.precision) + " digits for column '" + c.name + "'";
           return DRM_ERR_FIELD_LENGTH;
         }
       }
@@ -277,9 +230,7 @@ int32_t IntPower10(int64_t& v, int32_t power) {
   if (power > 0) {
     for (int32_t k = 0; k < power; ++k) {
       if (v == 0) return 1;
-      if (v > std::numeric_limits<int64_t>::max() / 10 ||
-          v < std::numeric_limits<int64_t>::min() / 10)
-        return 0;
+      if (v > std::numeric_limits<int64_t>::max() / 10 || v < std::numeric_limits<int64_t>::min() / 10) return 0;
       v *= 10;
     }
     return 1;
@@ -305,22 +256,31 @@ int32_t IntPower10(int64_t& v, int32_t power) {
   return 1;
 }
 
-int32_t ValidateColumnType(uint32_t colTyp, uint32_t cbMax, uint16_t precision, uint16_t scale,
-                           std::string& what) {
+int32_t ValidateColumnType(uint32_t colTyp, uint32_t cbMax, uint16_t precision, uint16_t scale, std::string& what) {
   uint32_t drm = colTyp & 0xFF;
   uint32_t rm = (colTyp >> 8) & 0xFF;
   switch (drm) {
-    case DRM_TYPE_BOOLEAN: case DRM_TYPE_INT8: case DRM_TYPE_INT16: case DRM_TYPE_INT32:
-    case DRM_TYPE_CURRENCY: case DRM_TYPE_FLOAT: case DRM_TYPE_DOUBLE: case DRM_TYPE_TIMESTAMP:
-    case DRM_TYPE_DATE: case DRM_TYPE_TIME:
-      return 0;
-    case DRM_TYPE_BINARY: case DRM_TYPE_TEXT: case DRM_TYPE_ZSTRING: case DRM_TYPE_VARBINARY:
+    case DRM_TYPE_BOOLEAN:
+    case DRM_TYPE_INT8:
+    case DRM_TYPE_INT16:
+    case DRM_TYPE_INT32:
+    case DRM_TYPE_CURRENCY:
+    case DRM_TYPE_FLOAT:
+    case DRM_TYPE_DOUBLE:
+    case DRM_TYPE_TIMESTAMP:
+    case DRM_TYPE_DATE:
+    case DRM_TYPE_TIME: return 0;
+    case DRM_TYPE_BINARY:
+    case DRM_TYPE_TEXT:
+    case DRM_TYPE_ZSTRING:
+    case DRM_TYPE_VARBINARY:
       if (cbMax < 1 || cbMax > 65535) {
         what = "length " + std::to_string(cbMax) + " is outside 1 to 65535 for this type";
         return DRM_ERR_FIELD_LENGTH;
       }
       return 0;
-    case DRM_TYPE_LONGBINARY: case DRM_TYPE_LONGTEXT:
+    case DRM_TYPE_LONGBINARY:
+    case DRM_TYPE_LONGTEXT:
       if (cbMax > 0x7FFFFFFEu) {
         what = "length " + std::to_string(cbMax) + " is too large for a long value";
         return DRM_ERR_FIELD_LENGTH;
@@ -328,8 +288,8 @@ int32_t ValidateColumnType(uint32_t colTyp, uint32_t cbMax, uint16_t precision, 
       return 0;
     case DRM_TYPE_DECIMAL:
       if (rm == RM_TYPE_NUMERIC && (precision < 1 || precision > 18 || scale > precision)) {
-        what = "decimal precision " + std::to_string(precision) + " and scale " +
-               std::to_string(scale) + " are outside 1 to 18 digits";
+        what = "decimal precision " + std::to_string(precision) + " and scale " + std::to_string(scale) +
+               " are outside 1 to 18 digits";
         return DRM_ERR_FIELD_LENGTH;
       }
       return 0;
@@ -342,8 +302,7 @@ int32_t ValidateColumnType(uint32_t colTyp, uint32_t cbMax, uint16_t precision, 
   return DRM_ERR_INVALID_COLUMN_TYPE;
 }
 
-int32_t EngineToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out,
-                    std::string& what) {
+int32_t EngineToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out, std::string& what) {
   const char* p = static_cast<const char*>(data);
   if (len && !p) {
     what = "no data buffer given for column '" + c.name + "'";
@@ -352,8 +311,7 @@ int32_t EngineToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& ou
   size_t fixed = FixedSize(c);
   if (fixed) {
     if (len < fixed) {
-      what = std::to_string(len) + " bytes given for column '" + c.name + "', which needs " +
-             std::to_string(fixed);
+      what = std::to_string(len) + " bytes given for column '" + c.name + "', which needs " + std::to_string(fixed);
       return DRM_ERR_DATA_LENGTH;
     }
     int32_t s = DecodeFixed(c, reinterpret_cast<const uint8_t*>(p), out, what);
@@ -365,8 +323,7 @@ int32_t EngineToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& ou
     case DRM_TYPE_ZSTRING: {
       size_t n = TextLen(p, len);
       if (n > c.cbMax) {
-        what = std::to_string(n) + " characters given for column '" + c.name + "' of length " +
-               std::to_string(c.cbMax);
+        what = std::to_string(n) + " characters given for column '" + c.name + "' of length " + std::to_string(c.cbMax);
         return DRM_ERR_DATA_LENGTH;
       }
       std::string s(p, n);
@@ -376,8 +333,7 @@ int32_t EngineToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& ou
     case DRM_TYPE_BINARY:
     case DRM_TYPE_VARBINARY: {
       if (len > c.cbMax) {
-        what = std::to_string(len) + " bytes given for column '" + c.name + "' of length " +
-               std::to_string(c.cbMax);
+        what = std::to_string(len) + " bytes given for column '" + c.name + "' of length " + std::to_string(c.cbMax);
         return DRM_ERR_DATA_LENGTH;
       }
       std::string s(p, len);
@@ -401,8 +357,7 @@ int32_t EngineToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& ou
   return DRM_ERR_INVALID_COLUMN_TYPE;
 }
 
-int32_t ConstToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out,
-                   std::string& what) {
+int32_t ConstToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out, std::string& what) {
   if (!data) {
     out = Val();
     return 0;
@@ -412,8 +367,8 @@ int32_t ConstToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out
     // Short constants of integer columns are read as little-endian integers of
     // their given size; other fixed types need their whole form.
     auto drm = c.Drm();
-    if ((drm == DRM_TYPE_INT8 || drm == DRM_TYPE_INT16 || drm == DRM_TYPE_INT32 ||
-         drm == DRM_TYPE_BOOLEAN) && len > 0) {
+    if ((drm == DRM_TYPE_INT8 || drm == DRM_TYPE_INT16 || drm == DRM_TYPE_INT32 || drm == DRM_TYPE_BOOLEAN) &&
+        len > 0) {
       uint8_t buf[8] = {};
       std::memcpy(buf, data, len);
       bool neg = c.Rm() != RM_TYPE_UNSIGNED && (buf[len - 1] & 0x80);
@@ -421,8 +376,8 @@ int32_t ConstToVal(const ColumnMeta& c, const void* data, uint32_t len, Val& out
       out = Val::MakeInt(Load<int64_t>(buf));
       return 0;
     }
-    what = std::to_string(len) + " bytes given as a constant for column '" + c.name +
-           "', which needs " + std::to_string(fixed);
+    what = std::to_string(len) + " bytes given as a constant for column '" + c.name + "', which needs " +
+           std::to_string(fixed);
     return DRM_ERR_DATA_LENGTH;
   }
   if (fixed) return DecodeFixed(c, static_cast<const uint8_t*>(data), out, what);
@@ -518,8 +473,10 @@ void ValToEngine(const ColumnMeta& c, const Val& v, std::string& out) {
     case DRM_TYPE_BOOLEAN:
     case DRM_TYPE_INT8: out.push_back(static_cast<char>(v.i)); return;
     case DRM_TYPE_INT16:
-      if (c.Rm() == RM_TYPE_AUTOINC) Append(out, static_cast<int32_t>(v.i));
-      else Append(out, static_cast<int16_t>(v.i));
+      if (c.Rm() == RM_TYPE_AUTOINC)
+        Append(out, static_cast<int32_t>(v.i));
+      else
+        Append(out, static_cast<int16_t>(v.i));
       return;
     case DRM_TYPE_INT32: Append(out, static_cast<int32_t>(v.i)); return;
     case DRM_TYPE_CURRENCY: Append(out, v.i); return;
@@ -527,10 +484,17 @@ void ValToEngine(const ColumnMeta& c, const Val& v, std::string& out) {
     case DRM_TYPE_DOUBLE: Append(out, v.kind == Val::Real ? v.d : double(v.i)); return;
     case DRM_TYPE_TIMESTAMP: {
       int64_t frac = v.i % DRM_FRACTION_PER_SECOND, secs = v.i / DRM_FRACTION_PER_SECOND;
-      if (frac < 0) { frac += DRM_FRACTION_PER_SECOND; --secs; }
+      if (frac < 0) {
+        frac += DRM_FRACTION_PER_SECOND;
+        --secs;
+      }
       int64_t days = secs / 86400, sod = secs % 86400;
-      if (sod < 0) { sod += 86400; --days; }
-      int y; unsigned m, d;
+      if (sod < 0) {
+        sod += 86400;
+        --days;
+      }
+      int y;
+      unsigned m, d;
       CivilFromDays(days, y, m, d);
       DRM_TimeStamp ts;
       ts.Year = static_cast<uint16_t>(y);
@@ -577,239 +541,6 @@ DRM_Time StoredToTime(int64_t v) {
   t.Minute = static_cast<uint16_t>(v / 100 % 100);
   t.Second = static_cast<uint16_t>(v % 100);
   return t;
-}
-
-namespace {
-
-// A whole number, optionally signed.
-bool ParseInt(std::string_view t, int64_t& v) {
-  if (!t.empty() && t[0] == '+') t.remove_prefix(1);
-  return ParseNumber(t, v);
-}
-
-// Decimal text "-12.345" to an integer scaled by 10^scale, rounded.
-bool ParseDecimal(const std::string& t, int scale, int64_t& v) {
-  size_t dot = t.find('.');
-  std::string ip = t.substr(0, dot), fp = dot == std::string::npos ? "" : t.substr(dot + 1);
-  bool neg = !ip.empty() && ip[0] == '-';
-  if (neg || (!ip.empty() && ip[0] == '+')) ip.erase(0, 1);
-  if (ip.empty() && fp.empty()) return false;
-  for (char ch : ip + fp)
-    if (ch < '0' || ch > '9') return false;
-  std::string digits = ip + fp;
-  int exp = -static_cast<int>(fp.size());
-  if (digits.size() > 18) return false;
-  int64_t mant = 0;
-  if (!digits.empty() && !ParseNumber(digits, mant)) return false;
-  if (neg) mant = -mant;
-  if (!IntPower10(mant, exp + scale)) return false;
-  v = mant;
-  return true;
-}
-
-// Numbers of at most the given digits each, separated by `sep` ("2024-2-29"
-// with widths 4, 2, 2), read from `pos` on.
-bool ReadFields(std::string_view t, size_t& pos, char sep, std::initializer_list<size_t> widths, unsigned* out) {
-  bool first = true;
-  for (size_t width : widths) {
-    if (!first && (pos >= t.size() || t[pos++] != sep)) return false;
-    first = false;
-    size_t start = pos;
-    while (pos < t.size() && pos - start < width && t[pos] >= '0' && t[pos] <= '9') ++pos;
-    if (!ParseNumber(t.substr(start, pos - start), *out++)) return false;
-  }
-  return true;
-}
-
-bool ReadDate(std::string_view t, size_t& pos, unsigned& y, unsigned& m, unsigned& d) {
-  unsigned f[3];
-  if (!ReadFields(t, pos, '-', {4, 2, 2}, f) || !ValidDate(f[0], f[1], f[2])) return false;
-  y = f[0], m = f[1], d = f[2];
-  return true;
-}
-
-bool ReadTime(std::string_view t, size_t& pos, unsigned& hh, unsigned& mi, unsigned& ss) {
-  unsigned f[3];
-  if (!ReadFields(t, pos, ':', {2, 2, 2}, f) || f[0] > 23 || f[1] > 59 || f[2] > 59) return false;
-  hh = f[0], mi = f[1], ss = f[2];
-  return true;
-}
-
-// ".fffffff": up to 9 digits, counted in units of 10^-7 s (further digits
-// are dropped).
-bool ReadFraction(std::string_view t, size_t& pos, int64_t& frac) {
-  frac = 0;
-  if (pos == t.size()) return true;
-  if (t[pos++] != '.') return false;
-  std::string digits(t.substr(pos));
-  pos = t.size();
-  if (digits.empty() || digits.size() > 9) return false;
-  for (char ch : digits)
-    if (ch < '0' || ch > '9') return false;
-  digits.resize(7, '0');
-  return ParseNumber(digits, frac);
-}
-
-}  // namespace
-
-namespace {
-
-// The values an integer column holds, as its engine form reads them.
-void IntegerRange(const ColumnMeta& c, int64_t& lo, int64_t& hi) {
-  const bool isUnsigned = c.Rm() == RM_TYPE_UNSIGNED;
-  switch (c.Drm()) {
-    case DRM_TYPE_INT8:
-      lo = isUnsigned ? 0 : std::numeric_limits<int8_t>::min();
-      hi = isUnsigned ? std::numeric_limits<uint8_t>::max() : std::numeric_limits<int8_t>::max();
-      return;
-    case DRM_TYPE_INT16:
-      if (c.Rm() == RM_TYPE_AUTOINC) break;  // four bytes
-      lo = isUnsigned ? 0 : std::numeric_limits<int16_t>::min();
-      hi = isUnsigned ? std::numeric_limits<uint16_t>::max() : std::numeric_limits<int16_t>::max();
-      return;
-    default:
-      if (isUnsigned && c.Drm() == DRM_TYPE_INT32) {
-        lo = 0;
-        hi = std::numeric_limits<uint32_t>::max();
-        return;
-      }
-      break;
-  }
-  lo = std::numeric_limits<int32_t>::min();
-  hi = std::numeric_limits<int32_t>::max();
-}
-
-// The bytes a text or byte column keeps at most (0: no limit).
-size_t ByteLimit(const ColumnMeta& c) {
-  switch (c.Drm()) {
-    case DRM_TYPE_TEXT:
-    case DRM_TYPE_ZSTRING:
-    case DRM_TYPE_BINARY:
-    case DRM_TYPE_VARBINARY: return c.cbMax;
-    default: return c.Rm() == RM_TYPE_NOTE ? c.ReportedCbMax() : 0;
-  }
-}
-
-// The stored value of a default text, or false with the reason.
-bool ParseDefault(const ColumnMeta& c, const std::string& text, Val& out, std::string& why) {
-  int64_t iv = 0;
-  unsigned y = 0, m = 0, d = 0, hh = 0, mi = 0, ss = 0;
-  switch (c.Drm()) {
-    case DRM_TYPE_BOOLEAN:
-      if (text == "1" || strcasecmp(text.c_str(), "TRUE") == 0) { out = Val::MakeInt(1); return true; }
-      if (text == "0" || strcasecmp(text.c_str(), "FALSE") == 0) { out = Val::MakeInt(0); return true; }
-      why = "is not 0, 1, TRUE or FALSE";
-      return false;
-    case DRM_TYPE_INT8: case DRM_TYPE_INT16: case DRM_TYPE_INT32: {
-      if (!ParseInt(text, iv)) {
-        why = "is not a whole number";
-        return false;
-      }
-      int64_t lo = 0, hi = 0;
-      IntegerRange(c, lo, hi);
-      if (iv < lo || iv > hi) {
-        why = "is outside " + std::to_string(lo) + " to " + std::to_string(hi);
-        return false;
-      }
-      out = Val::MakeInt(iv);
-      return true;
-    }
-    case DRM_TYPE_CURRENCY:
-      if (!ParseDecimal(text, 4, iv)) {
-        why = "is not a decimal number that fits 8 bytes with 4 decimals";
-        return false;
-      }
-      out = Val::MakeInt(iv);
-      return true;
-    case DRM_TYPE_DECIMAL:
-      if (!ParseDecimal(text, DecimalScale(c), iv)) {
-        why = "is not a decimal number of at most 18 digits";
-        return false;
-      }
-      // The same bound that writes of the column meet.
-      if (c.Rm() == RM_TYPE_NUMERIC && c.precision > 0 && c.precision < 19 &&
-          (iv >= kPow10[c.precision] || iv <= -kPow10[c.precision])) {
-        why = "has more than " + std::to_string(c.precision) + " digits at scale " + std::to_string(c.scale);
-        return false;
-      }
-      out = Val::MakeInt(iv);
-      return true;
-    case DRM_TYPE_FLOAT: case DRM_TYPE_DOUBLE: {
-      std::string_view t = text;
-      if (!t.empty() && t[0] == '+') t.remove_prefix(1);
-      double dv = 0;
-      // from_chars also reads "inf" and "nan", which are no default texts.
-      if (!ParseNumber(t, dv) || !std::isfinite(dv)) {
-        why = "is not a finite number";
-        return false;
-      }
-      if (c.Drm() == DRM_TYPE_FLOAT && std::fabs(dv) > double{std::numeric_limits<float>::max()}) {
-        why = "is beyond the range of a 4-byte float";
-        return false;
-      }
-      out = Val::MakeReal(dv);
-      return true;
-    }
-    case DRM_TYPE_DATE: {
-      size_t pos = 0;
-      if (!ReadDate(text, pos, y, m, d) || pos != text.size()) {
-        why = "is not a date YYYY-MM-DD";
-        return false;
-      }
-      out = Val::MakeInt(y * 10000LL + m * 100 + d);
-      return true;
-    }
-    case DRM_TYPE_TIME: {
-      size_t pos = 0;
-      if (!ReadTime(text, pos, hh, mi, ss) || pos != text.size()) {
-        why = "is not a time HH:MM:SS";
-        return false;
-      }
-      out = Val::MakeInt(hh * 10000LL + mi * 100 + ss);
-      return true;
-    }
-    case DRM_TYPE_TIMESTAMP: {
-      size_t pos = 0;
-      int64_t frac = 0;
-      if (!ReadDate(text, pos, y, m, d) || pos == text.size() || text[pos++] != ' ' ||
-          !ReadTime(text, pos, hh, mi, ss) || !ReadFraction(text, pos, frac)) {
-        why = "is not a timestamp YYYY-MM-DD HH:MM:SS[.fffffff]";
-        return false;
-      }
-      out = Val::MakeInt((DaysFromCivil(y, m, d) * 86400 + hh * 3600 + mi * 60 + ss) * DRM_FRACTION_PER_SECOND + frac);
-      return true;
-    }
-    default: break;
-  }
-  // Text and bytes: as given, within the column's length.
-  if (size_t limit = ByteLimit(c); limit && text.size() > limit) {
-    why = "is " + std::to_string(text.size()) + " bytes long, more than the column's " + std::to_string(limit);
-    return false;
-  }
-  switch (c.Drm()) {
-    case DRM_TYPE_TEXT: out = Val::MakeText(RTrimBlanks(text)); return true;
-    case DRM_TYPE_ZSTRING: out = Val::MakeText(text); return true;
-    case DRM_TYPE_BINARY: {
-      std::string s = text;
-      s.resize(c.cbMax, '\0');
-      out = Val::MakeBlob(std::move(s));
-      return true;
-    }
-    default: out = Val::MakeBlob(text); return true;
-  }
-}
-
-}  // namespace
-
-bool DefaultToVal(const ColumnMeta& c, const std::string& text, Val& out, std::string* why) {
-  std::string reason;
-  Val v;
-  if (!ParseDefault(c, text, v, reason)) {
-    if (why) *why = std::move(reason);
-    return false;
-  }
-  out = std::move(v);
-  return true;
 }
 
 }  // namespace drmengine
