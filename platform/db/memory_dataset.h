@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/db/dataset.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace dac {
 
@@ -101,7 +102,15 @@ class TMemoryDataSet : public TDataSet {
   bool Accept(TRecordBuffer Buffer);
   // Field reads and writes go to Buffer, in the filter state, until the
   // returned guard ends.
-  auto FilterOn(TRecordBuffer Buffer);
+  auto FilterOn(TRecordBuffer Buffer) {
+    TRecordBuffer saved = FFilterBuffer;
+    TDataSetState old = SetTempState(dsFilter);
+    FFilterBuffer = Buffer;
+    return Finally([this, saved, old] {
+      FFilterBuffer = saved;
+      RestoreState(old);
+    });
+  }
   // Index of the record with that id (hint tried first), -1 when gone.
   int32_t IndexOfId(uint32_t Id, int32_t Hint) const;
   int32_t InsertRow(TRecordBuffer Buffer, bool Append);
