@@ -93,7 +93,17 @@ std::string TPvDrmDataSet::TextClientSideReason(const std::string& Text) {
     if (close != std::string::npos && Text.find_first_not_of(')', close) != std::string::npos)
       return "parentheses inside the filter";
   }
-  const std::string upper = AnsiUpperCase(Text);
+  // Plain ASCII text (every filter the export builds) is upper-cased byte
+  // by byte, which spares the character-set conversion on each activation.
+  const bool ascii = std::all_of(Text.begin(), Text.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+  std::string upper;
+  if (ascii) {
+    upper = Text;
+    for (char& ch : upper)
+      if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  } else {
+    upper = AnsiUpperCase(Text);
+  }
   for (const char* word : {" LIKE ", " IN ", " BETWEEN "})
     if (upper.find(word) != std::string::npos) {
       const std::string blanked(word);

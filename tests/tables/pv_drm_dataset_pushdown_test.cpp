@@ -92,10 +92,12 @@ TEST_F(TPvDrmDataSetPushDown, WhichFiltersGoToTheEngine) {
                            "Name = 'Sm*'", "Qty is null"})
     EXPECT_TRUE(t->FilterQualifiesForEngine(text)) << text;
   for (const char* text : {"(Qty > 2) and Amount < 2", "Name like 'Sm%'", "Qty in (1, 2)", "Qty between 1 and 2",
-                           "Qty > 1 and Qty > 2 and Qty > 3 and Qty > 4 and Qty > 5"})
+                           "Qty > 1 and Qty > 2 and Qty > 3 and Qty > 4 and Qty > 5", "Qty Between 1 and 2",
+                           "Name = 'M\xC3\xBCller' or Qty iN (1, 2)"})
     EXPECT_FALSE(t->FilterQualifiesForEngine(text)) << text;
   EXPECT_TRUE(t->FilterQualifiesForEngine("Qty > 1 and Qty > 2 and Qty > 3 and Qty > 4"));
   EXPECT_TRUE(t->FilterQualifiesForEngine("Name = 'LIKE'")) << "the word needs blanks on both sides";
+  EXPECT_TRUE(t->FilterQualifiesForEngine("Name = 'M\xC3\xBCller'"));
 }
 
 TEST_F(TPvDrmDataSetPushDown, ActivationAndDeactivation) {
