@@ -192,7 +192,7 @@ PExprNode TExprParser::ParseExpr7() {
   PExprNode result = nullptr;
   switch (FToken) {
     case etSymbol:
-      if (FParserOptions.Contains(poExtSyntax) && IsFunctionName(FTokenString) && NextIsLParen()) {
+      if (FParserOptions.Contains(poExtSyntax) && NextIsLParen() && IsFunctionName(FTokenString)) {
         result = ParseFunction();
       } else if (SameText(FTokenString, "NULL")) {
         result = FFilter->NewNode(enConst, canNOTDEFINED, Variant::Null(), nullptr, nullptr);

@@ -92,7 +92,12 @@ std::optional<std::vector<uint8_t>> ConstantBytes(TFieldType Type, const Variant
 
 class TFilterExpr::TEncoder {
  public:
-  explicit TEncoder(TFilterExpr& Expr) : FExpr(Expr) {}
+  // Room for a typical filter up front, so that short filters built once
+  // per record of a master table are encoded without regrowing.
+  explicit TEncoder(TFilterExpr& Expr) : FExpr(Expr) {
+    FNodes.reserve(256);
+    FLiterals.reserve(128);
+  }
 
   void Run(PExprNode Root) {
     FPending.push_back({Root, nullptr, 0, canNOTDEFINED, kNoPatch});

@@ -349,6 +349,11 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   const void* ColumnValue(TField* Field, const void* Buffer, uint8_t (&Narrow)[4]);
   // The push-down's parts (pv_drm_dataset_pushdown.cpp, pv_drm_dataset_locate.cpp).
   void RefreshFilterColumns();
+  // The cheap textual reasons to keep a filter on the client, and the one
+  // only its transformation tells ("" when none holds).
+  static std::string TextClientSideReason(const std::string& Text);
+  static std::string DepthClientSideReason(const TParseTransformer& Transformer);
+  std::unique_ptr<TParseTransformer> TransformFilter(const std::string& Text);
   void SetFilterKeys();
   struct TIndexSegment {
     std::string ColumnName;

@@ -55,10 +55,26 @@ std::vector<uint8_t> TPvDrmDataSet::FilterConstant(TField* Field, const TFilterC
 
 // ---- activation -------------------------------------------------------------------------------
 
+namespace {
+
+bool SameColumn(const TFilterColumn& Column, const TDRMColumnInfo& Info) {
+  return Column.ColumnId == Info.ColumnId && Column.cbMax == Info.cbMax && Column.BufferMax == Info.BufferMax &&
+         Column.RealDataSize == Info.RealDataSize && Column.ColumnName == Info.ColumnName;
+}
+
+}  // namespace
+
+// Filters are activated once per record of a master table, so the copy is
+// only rebuilt when the catalog no longer matches it.
 void TPvDrmDataSet::RefreshFilterColumns() {
   TDRMColumnInfoCollection* catalog = GetColumnCatalog();
+  const auto count = static_cast<size_t>(catalog->Count());
+  bool current = FFilterColumns.size() == count;
+  for (size_t i = 0; current && i < count; ++i)
+    current = SameColumn(FFilterColumns[i], *catalog->Items(static_cast<int32_t>(i)));
+  if (current) return;
   FFilterColumns.clear();
-  FFilterColumns.reserve(static_cast<size_t>(catalog->Count()));
+  FFilterColumns.reserve(count);
   for (int32_t i = 0; i < catalog->Count(); ++i) {
     const TDRMColumnInfo* c = catalog->Items(i);
     TFilterColumn f;
@@ -71,23 +87,47 @@ void TPvDrmDataSet::RefreshFilterColumns() {
   }
 }
 
-std::string TPvDrmDataSet::ClientSideReason(const std::string& Text) {
+std::string TPvDrmDataSet::TextClientSideReason(const std::string& Text) {
   if (Text.find('(') != std::string::npos) {
     const size_t close = Text.find(')');
     if (close != std::string::npos && Text.find_first_not_of(')', close) != std::string::npos)
       return "parentheses inside the filter";
   }
-  const std::string upper = AnsiUpperCase(Text);
+  // Plain ASCII text (every filter the export builds) is upper-cased byte
+  // by byte, which spares the character-set conversion on each activation.
+  const bool ascii = std::all_of(Text.begin(), Text.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+  std::string upper;
+  if (ascii) {
+    upper = Text;
+    for (char& ch : upper)
+      if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  } else {
+    upper = AnsiUpperCase(Text);
+  }
   for (const char* word : {" LIKE ", " IN ", " BETWEEN "})
     if (upper.find(word) != std::string::npos) {
       const std::string blanked(word);
       return "the filter uses" + blanked.substr(0, blanked.size() - 1);
     }
+  return "";
+}
+
+std::string TPvDrmDataSet::DepthClientSideReason(const TParseTransformer& Transformer) {
+  if (Transformer.Depth() > kMaxPushDownDepth)
+    return Format("comparisons nested %d deep (more than 4)", Transformer.Depth());
+  return "";
+}
+
+std::unique_ptr<TParseTransformer> TPvDrmDataSet::TransformFilter(const std::string& Text) {
   TExprParser parser(this, Text, FilterOptions(), TParserOptions{poExtSyntax});
   RefreshFilterColumns();
-  const TParseTransformer trial(this, this, parser.FilterData());
-  if (trial.Depth() > kMaxPushDownDepth) return Format("comparisons nested %d deep (more than 4)", trial.Depth());
-  return "";
+  return std::make_unique<TParseTransformer>(this, this, parser.FilterData());
+}
+
+std::string TPvDrmDataSet::ClientSideReason(const std::string& Text) {
+  std::string reason = TextClientSideReason(Text);
+  if (!reason.empty()) return reason;
+  return DepthClientSideReason(*TransformFilter(Text));
 }
 
 bool TPvDrmDataSet::FilterQualifiesForEngine(const std::string& Text) { return ClientSideReason(Text).empty(); }
@@ -170,7 +210,14 @@ void TPvDrmDataSet::SetFilterKeys() {
 
 void TPvDrmDataSet::CreateFilterEvaluator() {
   if (Filter().empty()) return;
-  if (FClientSideFilters || (!FForceSimpleFilters && !FilterQualifiesForEngine(Filter()))) {
+  // The filter is parsed and transformed once: the transformer that tells
+  // whether the engine should take it is the one handed to the engine.
+  std::unique_ptr<TParseTransformer> transformer;
+  if (!FClientSideFilters && (FForceSimpleFilters || TextClientSideReason(Filter()).empty())) {
+    transformer = TransformFilter(Filter());
+    if (!FForceSimpleFilters && !DepthClientSideReason(*transformer).empty()) transformer.reset();
+  }
+  if (!transformer) {
     TPvDataSet::CreateFilterEvaluator();
     return;
   }
@@ -186,11 +233,7 @@ void TPvDrmDataSet::CreateFilterEvaluator() {
     RunAll([&] { if (tag != 0) CheckStatus(RareRemoveFilterFromColumns(FHandle, tag, DRM_FILTER_REMOVE_DATASET)); },
            [&] { CancelFilterKeySlot(DRM_KEYSLOT_FILTER0); }, [&] { CancelFilterKeySlot(DRM_KEYSLOT_FILTER1); });
   });
-  {
-    TExprParser parser(this, Filter(), FilterOptions(), TParserOptions{poExtSyntax});
-    RefreshFilterColumns();
-    FParseTransformer = std::make_unique<TParseTransformer>(this, this, parser.FilterData());
-  }
+  FParseTransformer = std::move(transformer);
   FFilterTag = 0;
   SetFilterKeys();
   CheckStatus(SetEngineFilter(FParseTransformer->pDRMFilters(),

@@ -308,6 +308,7 @@ int32_t RareSetFilterOnColumns(uint32_t hTable, const DRM_FilterStruct* terms, u
     if (!tag || (count && !terms))
       return Fail(s, DRM_ERR_INVALID_PARAMETER, "filter terms or the tag place are missing");
     std::vector<Term> list;
+    list.reserve(count);
     for (uint16_t i = 0; i < count; ++i) {
       const DRM_FilterStruct& f = terms[i];
       Term t;

@@ -92,10 +92,12 @@ TEST_F(TPvDrmDataSetPushDown, WhichFiltersGoToTheEngine) {
                            "Name = 'Sm*'", "Qty is null"})
     EXPECT_TRUE(t->FilterQualifiesForEngine(text)) << text;
   for (const char* text : {"(Qty > 2) and Amount < 2", "Name like 'Sm%'", "Qty in (1, 2)", "Qty between 1 and 2",
-                           "Qty > 1 and Qty > 2 and Qty > 3 and Qty > 4 and Qty > 5"})
+                           "Qty > 1 and Qty > 2 and Qty > 3 and Qty > 4 and Qty > 5", "Qty Between 1 and 2",
+                           "Name = 'M\xC3\xBCller' or Qty iN (1, 2)"})
     EXPECT_FALSE(t->FilterQualifiesForEngine(text)) << text;
   EXPECT_TRUE(t->FilterQualifiesForEngine("Qty > 1 and Qty > 2 and Qty > 3 and Qty > 4"));
   EXPECT_TRUE(t->FilterQualifiesForEngine("Name = 'LIKE'")) << "the word needs blanks on both sides";
+  EXPECT_TRUE(t->FilterQualifiesForEngine("Name = 'M\xC3\xBCller'"));
 }
 
 TEST_F(TPvDrmDataSetPushDown, ActivationAndDeactivation) {
@@ -202,6 +204,34 @@ TEST_F(TPvDrmDataSetPushDown, CaseInsensitiveTermsOnText) {
   const auto seen = Numbers(t.get());
   EXPECT_EQ(seen, ClientSelects("Name = 'smith'", {foCaseInsensitive}));
   EXPECT_FALSE(seen.empty());
+}
+
+// One dataset activates filters on two tables in turn: the columns the
+// push-down keeps between activations must follow the table, and a filter
+// nested too deep must stay on the client without leaving a transformer.
+TEST_F(TPvDrmDataSetPushDown, ColumnsFollowTheTableAcrossActivations) {
+  Parts();
+  auto ids = Create("Stock", {{"Qty", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
+                              {"Number", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_TEXT), 6}});
+  Insert("Stock", ids, {{B(int32_t{3}), Z("s1")}, {B(int32_t{4}), Z("s2")}, {B(int32_t{3}), Z("s3")}});
+  auto t = PushTable();
+  t->SetFilter("Qty = 3");
+  t->SetFiltered(true);
+  t->Open();
+  const std::vector<std::string> parts = Numbers(t.get());
+  EXPECT_EQ(parts, ClientSelects("Qty = 3", {}));
+  t->SetFilter("Qty = 4");
+  t->SetFilter("Qty = 3");
+  EXPECT_EQ(Numbers(t.get()), parts) << "a new text on the same table";
+  t->Close();
+  t->SetTableName("Stock");
+  t->Open();
+  ASSERT_NE(t->ParseTransformer(), nullptr);
+  EXPECT_EQ(Numbers(t.get()), (std::vector<std::string>{"s1", "s3"}));
+  t->SetFilter("Qty > 0 and Qty > 1 and Qty > 2 and Qty > 3 and Qty < 9");
+  EXPECT_EQ(t->ParseTransformer(), nullptr);
+  EXPECT_EQ(t->FilterTag(), 0);
+  EXPECT_EQ(Numbers(t.get()), (std::vector<std::string>{"s2"}));
 }
 
 }  // namespace
