@@ -197,6 +197,8 @@ std::vector<Val> KeyBounds(const std::vector<KeyPart>& parts, const std::vector<
     bounds.push_back(std::move(v));
   }
   return bounds;
+}
+
 // Plain bounds on the first segment that repeat what the two sides of a
 // range imply, so that SQLite seeks to the range instead of scanning the
 // index. A bound is given only where it excludes no NULL the range holds:
