@@ -193,7 +193,7 @@ bool ConvertRead(const TDRMColumnInfo* c, uint8_t* value, uint32_t length) {
     case DRM_TYPE_DECIMAL: {
       const auto numeric = LoadReceived<TDrmNumeric>(value, length);
       Currency cur;
-      const TBcd bcd = NumericToCurrency(numeric, cur) ? StrToBCD(CurrToStr(cur)) : NotConvertibleBcd();
+      const TBcd bcd = NumericToCurrency(numeric, cur) ? CurrencyToBcd(cur) : NotConvertibleBcd();
       Store<TBcd>(value, bcd);
       return true;
     }
@@ -344,6 +344,30 @@ void PutColumnValue(TPersistent* DataSet, TDRMColumnInfoCollection* Columns, int
 bool IsColumnNull(TDRMColumnInfoCollection* Columns, const uint8_t* Buffer, int32_t Index) {
   if (Buffer == nullptr) return true;
   return Buffer[Columns->Items(Index)->Offset] == 0;
+}
+
+TBcd CurrencyToBcd(Currency Value) {
+  const bool negative = Value.Value < 0;
+  uint64_t mag = negative ? 0 - static_cast<uint64_t>(Value.Value) : static_cast<uint64_t>(Value.Value);
+  int places = 4;
+  while (places > 0 && mag % 10 == 0) {
+    mag /= 10;
+    --places;
+  }
+  uint8_t digits[20];  // least significant first
+  int count = 0;
+  for (uint64_t m = mag; m != 0; m /= 10) digits[count++] = static_cast<uint8_t>(m % 10);
+  // A fraction keeps its leading zeros (0.0005 is 0005 with 4 places); zero is one digit.
+  const int width = std::max(count, std::max(places, 1));
+  TBcd bcd;
+  bcd.Precision = static_cast<uint8_t>(width);
+  bcd.SignSpecialPlaces = static_cast<uint8_t>((negative ? 0x80 : 0) | places);
+  for (int i = 0; i < width; ++i) {
+    const int fromRight = width - 1 - i;
+    const uint8_t nibble = fromRight < count ? digits[fromRight] : 0;
+    bcd.Fraction[i / 2] |= (i % 2 == 0) ? static_cast<uint8_t>(nibble << 4) : nibble;
+  }
+  return bcd;
 }
 
 bool NumericToCurrency(const TDrmNumeric& Numeric, Currency& Value) {

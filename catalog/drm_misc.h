@@ -43,6 +43,7 @@
 
 #include "engine/drm_values.h"
 #include "platform/db/db_types.h"
+#include "platform/rtl/bcd.h"
 #include "platform/rtl/currency.h"
 
 namespace dac {
@@ -113,5 +114,10 @@ bool NumericToCurrency(const TDrmNumeric& Numeric, Currency& Value);
 // (12.5 gives integer 125 and e = -1; 12 gives 12 and e = 0). False when the
 // engine cannot scale the value.
 bool CurrencyToNumeric(TDrmNumeric& Numeric, Currency Value);
+
+// Currency to TBcd with as many decimals as the value needs (12.5 gives
+// precision 3 and 1 place), digit for digit what the text form of the
+// currency reads as, without going through text.
+TBcd CurrencyToBcd(Currency Value);
 
 }  // namespace dac

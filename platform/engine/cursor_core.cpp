@@ -197,15 +197,56 @@ bool LoadByBm(Cursor* c, int64_t bm) {
   return true;
 }
 
-int32_t Fetch(Cursor* c, int dir, bool fromStart) {
-  Session* s = c->session;
-  std::string what;
-  if (c->visDirty) {
-    if (int32_t r = BuildVis(c, what)) return Fail(s, r, what);
+namespace {
+
+constexpr size_t kMaxSeekShapes = 8;
+
+// Bit i set when key value i is NULL; false when the key is too long for the
+// mask (such a cursor builds its text every time).
+bool NullPattern(const Cursor* c, uint64_t& mask) {
+  mask = 0;
+  if (c->key.size() >= 64) return false;
+  for (size_t i = 0; i < c->key.size(); ++i)
+    if (c->key[i].IsNull()) mask |= uint64_t{1} << i;
+  return true;
+}
+
+// The values a re-seek from the current position binds, in the order its
+// text names them: the lead bound on the first segment, then each segment's
+// "beyond" and "equal" terms (the last one, the bookmark, only "beyond").
+void SeekBinds(const Cursor* c, std::vector<Val>& binds) {
+  const Val bmv = Val::MakeInt(c->bm);
+  const size_t n = c->key.size() + 1;
+  auto at = [&](size_t i) -> const Val& { return i < c->key.size() ? c->key[i] : bmv; };
+  if (!at(0).IsNull()) binds.push_back(at(0));
+  for (size_t i = 0; i < n; ++i) {
+    const Val& v = at(i);
+    if (v.IsNull()) continue;
+    binds.push_back(v);
+    if (i + 1 < n) binds.push_back(v);
   }
-  std::vector<Val> binds = c->visBinds;
+}
+
+bool SameBinds(const std::vector<Val>& a, const std::vector<Val>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].kind != b[i].kind || a[i].i != b[i].i || a[i].s != b[i].s ||
+        (a[i].kind == Val::Real && !(a[i].d == b[i].d)))
+      return false;
+  return true;
+}
+
+Cursor::SeekShape* FindSeek(Cursor* c, bool forward, bool fromStart, uint64_t nullKeys) {
+  for (auto& sh : c->seeks)
+    if (sh.forward == forward && sh.fromStart == fromStart && (fromStart || sh.nullKeys == nullKeys) && sh.vis == c->vis)
+      return &sh;
+  return nullptr;
+}
+
+// Builds the re-seek text and its binds from scratch.
+std::string SeekSql(Cursor* c, int dir, bool fromStart, std::vector<Val>& binds, bool& nullTail) {
   std::string sql = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE " + c->vis;
-  bool nullTail = false;
+  nullTail = false;
   if (!fromStart) {
     auto segs = PositionSegs(c);
     std::vector<const Val*> vals;
@@ -217,9 +258,45 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
     sql += " AND " + lead + Lex(segs, vals, dir > 0, true, binds);
   }
   sql += " ORDER BY " + OrderBy(c, dir > 0);
+  return sql;
+}
+
+// Remembers a freshly built shape, but only when binding alone reproduces
+// the binds the full build made.
+void RememberSeek(Cursor* c, bool forward, bool fromStart, uint64_t nullKeys, sqlite3_stmt* st, bool nullTail,
+                  const std::vector<Val>& binds) {
+  std::vector<Val> again = c->visBinds;
+  if (!fromStart) SeekBinds(c, again);
+  if (!SameBinds(again, binds)) return;
+  if (c->seeks.size() >= kMaxSeekShapes) c->seeks.clear();
+  c->seeks.push_back({forward, fromStart, nullKeys, c->vis, st, nullTail});
+}
+
+}  // namespace
+
+int32_t Fetch(Cursor* c, int dir, bool fromStart) {
+  Session* s = c->session;
+  std::string what;
+  if (c->visDirty) {
+    if (int32_t r = BuildVis(c, what)) return Fail(s, r, what);
+  }
+  const bool forward = dir > 0;
+  uint64_t nullKeys = 0;
+  const bool shaped = NullPattern(c, nullKeys);
+  std::vector<Val> binds = c->visBinds;
+  bool nullTail = false;
+  sqlite3_stmt* st = nullptr;
   int rc = 0;
-  sqlite3_stmt* st = CachedStmt(c, sql, &rc);
-  if (!st) return FailSql(s, c->store, rc, "reading " + Describe(c));
+  if (const Cursor::SeekShape* sh = shaped ? FindSeek(c, forward, fromStart, nullKeys) : nullptr) {
+    st = sh->st;
+    nullTail = sh->nullTail;
+    if (!fromStart) SeekBinds(c, binds);
+  } else {
+    const std::string sql = SeekSql(c, dir, fromStart, binds, nullTail);
+    st = CachedStmt(c, sql, &rc);
+    if (!st) return FailSql(s, c->store, rc, "reading " + Describe(c));
+    if (shaped) RememberSeek(c, forward, fromStart, nullKeys, st, nullTail, binds);
+  }
   if (c->live && c->live != st) DropLive(c);
   if ((rc = BindAll(st, binds)) == SQLITE_OK) rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
@@ -332,6 +409,7 @@ void StopReaders(Store* st) {
 
 void CursorResetStatements(Cursor* c) {
   c->live = nullptr;  // one of the statements
+  c->seeks.clear();   // they point into `stmts`
   c->stmts.clear();
   c->rowFromLive = false;
 }

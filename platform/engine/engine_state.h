@@ -144,6 +144,20 @@ struct Cursor {
   std::vector<Val> visBinds;
   std::map<std::string, StmtPtr> stmts;  // prepared statements by their text
 
+  // Re-seek statements by the shape that fixes their text: building the text
+  // costs far more than binding, and a walk, a key search or an append
+  // re-seeks with the same shape again and again. Entries point into
+  // `stmts` and are dropped with them.
+  struct SeekShape {
+    bool forward = true;
+    bool fromStart = true;
+    uint64_t nullKeys = 0;  // bit i: key value i is NULL
+    std::string vis;        // the visible set's condition the text holds
+    sqlite3_stmt* st = nullptr;
+    bool nullTail = false;
+  };
+  std::vector<SeekShape> seeks;
+
   // Update cycle.
   std::optional<Pending> pending;
   bool newView = false;

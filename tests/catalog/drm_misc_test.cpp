@@ -576,5 +576,25 @@ TEST(DrmMiscSlots, FieldReadsAndWrites) {
   }
 }
 
+// The decimal read packs the currency straight into a TBcd; it must be the
+// very TBcd the currency's text reads as, byte for byte.
+TEST(DrmNumeric, CurrencyToBcdMatchesTheTextForm) {
+  std::vector<int64_t> raws = {0, 1, -1, 5, -5, 10, 9999, 10000, -10000, 125000, -5000, 123456789, 1000000000000,
+                               INT64_MAX, INT64_MIN, INT64_MIN + 1, INT64_MAX - 9999};
+  for (int64_t p = 1, i = 0; i < 18; ++i, p *= 10)
+    for (int64_t k : {1LL, 7LL, 9LL, 12LL, 3050LL}) {
+      if (p > INT64_MAX / 3050) break;
+      raws.push_back(p * k);
+      raws.push_back(-p * k);
+      raws.push_back(p * k + 3);
+    }
+  for (int64_t raw : raws) {
+    const Currency c = Currency::FromRaw(raw);
+    const TBcd direct = CurrencyToBcd(c);
+    const TBcd viaText = StrToBCD(CurrToStr(c));
+    EXPECT_EQ(0, std::memcmp(&direct, &viaText, sizeof(TBcd))) << raw << " " << CurrToStr(c);
+  }
+}
+
 }  // namespace
 }  // namespace dac

@@ -206,3 +206,37 @@ TEST_F(FilterTest, RangesAreInclusiveAndFollowTheIndex) {
   EXPECT_EQ(RareGotoBookmark(S, t, &b8, 4), 0);
   EXPECT_EQ(ReadInt(t, cA), 8);
 }
+
+// A changed filter of the same form but other constants re-seeks with the
+// new constants: re-seek statements are kept by their form, the values are
+// bound afresh each time.
+TEST_F(FilterTest, ReSeeksBindTheCurrentFilterConstants) {
+  int32_t two = 2, five = 5, zero = 0;
+  auto setGreater = [&](const int32_t& bound) {
+    int32_t tag = 0;
+    DRM_FilterStruct term = Term(fisConst, cA, DRM_CMP_GT, &bound, 4);
+    EXPECT_EQ(RareSetFilterOnColumns(t, &term, 1, &tag, DRM_FILTER_SET_DATASET), 0) << ExtErr(-2001);
+    return tag;
+  };
+  int32_t tag = setGreater(two);
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_FIRST), 0);
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_NEXT), 0);
+  EXPECT_EQ(ReadInt(t, cA), 4);
+  ASSERT_EQ(RareRemoveFilterFromColumns(t, tag, 0), 0);
+  tag = setGreater(five);
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_NEXT), 0);
+  EXPECT_EQ(ReadInt(t, cA), 6);
+  ASSERT_EQ(RareRemoveFilterFromColumns(t, tag, 0), 0);
+  tag = setGreater(two);
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_PREVIOUS), 0);
+  EXPECT_EQ(ReadInt(t, cA), 5);
+  ASSERT_EQ(RareRemoveFilterFromColumns(t, tag, 0), 0);
+  tag = setGreater(zero);
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_FIRST), 0);
+  EXPECT_EQ(ReadInt(t, cA), 1);
+  ASSERT_EQ(RareRemoveFilterFromColumns(t, tag, 0), 0);
+  tag = setGreater(five);
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_FIRST), 0);
+  EXPECT_EQ(ReadInt(t, cA), 6);
+  EXPECT_EQ(RareMove(S, t, DRM_MOVE_PREVIOUS), DRM_ERR_NO_CURRENT_RECORD);
+}
