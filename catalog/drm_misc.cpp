@@ -31,6 +31,7 @@ constexpr int kMaxDecimalDigits = 15;
 
 inline uint32_t DrmType(const TDRMColumnInfo* c) { return DRM_COLTYP_DRM(c->ColTyp); }
 inline uint32_t RmType(const TDRMColumnInfo* c) { return DRM_COLTYP_RM(c->ColTyp); }
+inline bool IsLongType(uint32_t drmType) { return drmType == DRM_TYPE_LONGBINARY || drmType == DRM_TYPE_LONGTEXT; }
 
 template <class T>
 inline T Load(const uint8_t* p) {
@@ -217,10 +218,7 @@ uint32_t VarBytesLength(const uint8_t* value, uint32_t area) {
 
 }  // namespace
 
-bool IsBlobColumn(const TDRMColumnInfo* Column) {
-  const uint32_t t = DrmType(Column);
-  return t == DRM_TYPE_LONGBINARY || t == DRM_TYPE_LONGTEXT;
-}
+bool IsBlobColumn(const TDRMColumnInfo* Column) { return IsLongType(DrmType(Column)); }
 
 int32_t DrmMiscGetRecord(uint32_t S, uint32_t T, TDRMColumnInfoCollection* Columns, TRecordBuffer Buffer) {
   TTraceScope trace(TraceGetRecord, kTraceGetRecord, "DrmMiscGetRecord");
@@ -229,7 +227,7 @@ int32_t DrmMiscGetRecord(uint32_t S, uint32_t T, TDRMColumnInfoCollection* Colum
     const TDRMColumnInfo* c = Columns->Items(i);
     uint8_t* indicator = Buffer + c->Offset;
     uint8_t* value = indicator + 1;
-    const bool blob = IsBlobColumn(c);
+    const bool blob = IsLongType(DrmType(c));
     // For a long value only its length is wanted.
     uint32_t length = 0;
     const int32_t s = RareRetrieveColumn(S, T, c->ColumnId, value, blob ? 0 : c->BufferMax - 1, &length, nullptr);

@@ -8,13 +8,19 @@
 namespace drmengine {
 namespace {
 
-// type needs the general path.
+// Reads column i of the live row straight into out in the engine form of
+// col. Returns 1 when the stored value or the buffer size needs the general
+// path. The row's value is taken once and read through the sqlite3_value
+// calls: the connection is opened without SQLite's own mutex and used only
+// under the engine lock, so the value needs no protection of its own, and
+// each sqlite3_column_* call would look the column up again.
 int32_t FastRead(const ColumnMeta& col, sqlite3_stmt* st, int i, char* out, uint32_t size, uint32_t* len) {
-  int type = sqlite3_column_type(st, i);
+  sqlite3_value* value = sqlite3_column_value(st, i);
+  const int type = sqlite3_value_type(value);
   if (type == SQLITE_NULL) return DRM_WARN_NULL;
   auto putInt = [&](uint32_t n) -> int32_t {
     if (size < n) return 1;
-    int64_t v = sqlite3_column_int64(st, i);
+    int64_t v = sqlite3_value_int64(value);
     std::memcpy(out, &v, n);  // little-endian: the low bytes
     *len = n;
     return 0;
@@ -29,7 +35,7 @@ int32_t FastRead(const ColumnMeta& col, sqlite3_stmt* st, int i, char* out, uint
     case DRM_TYPE_DOUBLE: {
       uint32_t n = col.Drm() == DRM_TYPE_FLOAT ? 4 : 8;
       if (size < n || (type != SQLITE_FLOAT && type != SQLITE_INTEGER)) return 1;
-      double d = type == SQLITE_FLOAT ? sqlite3_column_double(st, i) : double(sqlite3_column_int64(st, i));
+      double d = type == SQLITE_FLOAT ? sqlite3_value_double(value) : double(sqlite3_value_int64(value));
       if (n == 4) {
         float f = static_cast<float>(d);
         std::memcpy(out, &f, 4);
@@ -43,7 +49,7 @@ int32_t FastRead(const ColumnMeta& col, sqlite3_stmt* st, int i, char* out, uint
     case DRM_TYPE_TIME: {
       // Stored as yyyymmdd or hhmmss; the engine forms are three 16-bit parts.
       if (size < 6 || type != SQLITE_INTEGER) return 1;
-      int64_t v = sqlite3_column_int64(st, i);
+      int64_t v = sqlite3_value_int64(value);
       if (col.Drm() == DRM_TYPE_DATE) {
         const DRM_Date d = StoredToDate(v);
         std::memcpy(out, &d, sizeof d);
@@ -58,9 +64,9 @@ int32_t FastRead(const ColumnMeta& col, sqlite3_stmt* st, int i, char* out, uint
       // Fixed text is stored without its trailing blanks and read back
       // blank-padded to the column width.
       if (type != SQLITE_TEXT || size < col.cbMax) return 1;
-      uint32_t n = static_cast<uint32_t>(sqlite3_column_bytes(st, i));
+      uint32_t n = static_cast<uint32_t>(sqlite3_value_bytes(value));
       if (n > col.cbMax) return 1;
-      std::memcpy(out, sqlite3_column_text(st, i), n);
+      std::memcpy(out, sqlite3_value_text(value), n);
       std::memset(out + n, ' ', col.cbMax - n);
       if (col.cbMax < size) out[col.cbMax] = 0;
       *len = col.cbMax;
@@ -68,8 +74,8 @@ int32_t FastRead(const ColumnMeta& col, sqlite3_stmt* st, int i, char* out, uint
     }
     case DRM_TYPE_ZSTRING: {
       if (type != SQLITE_TEXT) return 1;
-      const unsigned char* p = sqlite3_column_text(st, i);
-      uint32_t n = static_cast<uint32_t>(sqlite3_column_bytes(st, i));
+      const unsigned char* p = sqlite3_value_text(value);
+      uint32_t n = static_cast<uint32_t>(sqlite3_value_bytes(value));
       if (size < n + 1) return 1;
       std::memcpy(out, p, n);
       out[n] = 0;
