@@ -27,4 +27,11 @@ inline void CheckSql(int rc, sqlite3* db, const char* what) {
   std::exit(1);
 }
 
+// The size DAC_BENCH_ROWS asks for, else `fallback`, never below `minimum`.
+inline uint32_t BenchRows(uint32_t fallback, uint32_t minimum = 1000) {
+  const char* v = std::getenv("DAC_BENCH_ROWS");
+  const long n = v ? std::atol(v) : static_cast<long>(fallback);
+  return n < static_cast<long>(minimum) ? minimum : static_cast<uint32_t>(n);
+}
+
 }  // namespace benchsupport

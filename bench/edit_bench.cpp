@@ -42,11 +42,7 @@ struct World {
   int Tables = 0;
 } gWorld;
 
-uint32_t Rows() {
-  const char* v = std::getenv("DAC_BENCH_ROWS");
-  long n = v ? std::atol(v) : 100000;
-  return n < 1000 ? 1000u : static_cast<uint32_t>(n);
-}
+uint32_t Rows() { return benchsupport::BenchRows(100000); }
 
 // One record of the Company shape, made from its number.
 struct Company {

@@ -51,11 +51,7 @@ struct World {
   sqlite3* Plain = nullptr;
 } gWorld;
 
-uint32_t Rows() {
-  const char* v = std::getenv("DAC_BENCH_ROWS");
-  long n = v ? std::atol(v) : 1000000;
-  return n < 1000 ? 1000u : static_cast<uint32_t>(n);
-}
+uint32_t Rows() { return benchsupport::BenchRows(1000000); }
 
 // The values of record i.
 struct Record {

@@ -45,11 +45,7 @@ struct World {
   sqlite3* Plain = nullptr;
 } gWorld;
 
-uint32_t Rows() {
-  const char* v = std::getenv("DAC_BENCH_ROWS");
-  long n = v ? std::atol(v) : 1000000;
-  return n < 1000 ? 1000u : static_cast<uint32_t>(n);
-}
+uint32_t Rows() { return benchsupport::BenchRows(1000000); }
 
 // The id of the k-th key looked up: spread over the whole table.
 uint32_t KeyAt(uint64_t k, uint32_t rows) { return static_cast<uint32_t>((k * 2654435761u) % rows) + 1; }

@@ -41,11 +41,7 @@ struct World {
   sqlite3* Plain = nullptr;
 } gWorld;
 
-uint32_t Rows() {
-  const char* v = std::getenv("DAC_BENCH_ROWS");
-  long n = v ? std::atol(v) : 1000000;
-  return n < kSmallRows ? kSmallRows : static_cast<uint32_t>(n);
-}
+uint32_t Rows() { return benchsupport::BenchRows(1000000, kSmallRows); }
 
 // Record i of a table of n: every (n / 100)-th has the agency "HIT", the
 // others one of 50 agencies.
