@@ -172,6 +172,7 @@ void DropLive(Cursor* c) {
 }
 
 bool LoadByBm(Cursor* c, int64_t bm) {
+  if (WindowLoad(c, bm)) return true;
   int rc;
   if (c->byBookmarkSql.empty())
     c->byBookmarkSql = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE bm = ?";
@@ -276,6 +277,8 @@ void RememberSeek(Cursor* c, bool forward, bool fromStart, uint64_t nullKeys, sq
 
 int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   Session* s = c->session;
+  if (fromStart && WindowEdge(c, dir)) return 0;
+  const int64_t fromBm = c->bm;
   std::string what;
   if (c->visDirty) {
     if (int32_t r = BuildVis(c, what)) return Fail(s, r, what);
@@ -302,12 +305,14 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   if (rc == SQLITE_ROW) {
     TakeRow(c, st, dir);
     c->liveNullTail = nullTail;
+    WindowNoteRow(c, st, fromBm, dir, fromStart);
     return 0;
   }
   sqlite3_reset(st);
   c->live = nullptr;
   c->rowFromLive = false;
   if (rc == SQLITE_DONE && nullTail) return FetchNullTail(c, dir);
+  if (rc == SQLITE_DONE && !fromStart) WindowNoteEnd(c, fromBm, dir);
   if (rc == SQLITE_DONE)
     return Fail(s, DRM_ERR_NO_CURRENT_RECORD,
                 Describe(c) + " has no " +
@@ -319,6 +324,7 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
 
 int32_t FetchNullTail(Cursor* c, int dir) {
   Session* s = c->session;
+  const int64_t fromBm = c->bm;
   const std::string lead = SegSql(c, c->order[0].colIndex, c->order[0].nocase);
   const std::string sql = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE " + c->vis + " AND " +
                           lead + " IS NULL ORDER BY " + OrderBy(c, dir > 0);
@@ -329,11 +335,13 @@ int32_t FetchNullTail(Cursor* c, int dir) {
   if ((rc = BindAll(st, c->visBinds)) == SQLITE_OK) rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
     TakeRow(c, st, dir);
+    WindowNoteRow(c, st, fromBm, dir, false);
     return 0;
   }
   sqlite3_reset(st);
   c->live = nullptr;
   c->rowFromLive = false;
+  if (rc == SQLITE_DONE) WindowNoteEnd(c, fromBm, dir);
   if (rc == SQLITE_DONE)
     return Fail(s, DRM_ERR_NO_CURRENT_RECORD,
                 Describe(c) + " has no record " + (dir > 0 ? "after" : "before") + " the current one");
@@ -344,17 +352,24 @@ int32_t Step(Cursor* c, int dir) {
   if (c->state == Cursor::BeforeFirst)
     return dir > 0 ? Fetch(c, 1, true)
                    : Fail(c->session, DRM_ERR_NO_CURRENT_RECORD, Describe(c) + " has no record before the first one");
+  bool answered = false;
+  const int32_t fromWindow = WindowStep(c, dir, answered);
+  if (answered) return fromWindow;
   if (c->live && c->rowFromLive && c->liveDir == dir && c->liveVersion == c->store->shared->version && !c->visDirty) {
+    const int64_t fromBm = c->bm;
     int rc = sqlite3_step(c->live);
     if (rc == SQLITE_ROW) {
       const bool nullTail = c->liveNullTail;
-      TakeRow(c, c->live, dir);
+      sqlite3_stmt* st = c->live;
+      TakeRow(c, st, dir);
       c->liveNullTail = nullTail;
+      WindowNoteRow(c, st, fromBm, dir, false);
       return 0;
     }
     const bool nullTail = c->liveNullTail;
     DropLive(c);
     if (rc == SQLITE_DONE && nullTail) return FetchNullTail(c, dir);
+    if (rc == SQLITE_DONE) WindowNoteEnd(c, fromBm, dir);
     if (rc == SQLITE_DONE)
       return Fail(c->session, DRM_ERR_NO_CURRENT_RECORD,
                   Describe(c) + " has no record " + (dir > 0 ? "after" : "before") + " the current one");
@@ -382,6 +397,7 @@ const Val* ReadView(Cursor* c, size_t idx, int32_t& status) {
     return &c->scratchVal;
   }
   if (!c->rowCacheValid || c->rowCacheVersion != c->store->shared->version) {
+    if (const Val* v = WindowVal(c, idx)) return v;
     if (!LoadByBm(c, c->bm)) {
       c->state = Cursor::Gap;
       status = Fail(c->session, DRM_ERR_NO_CURRENT_RECORD, "the current record of " + Describe(c) + " was deleted");
@@ -408,6 +424,7 @@ void StopReaders(Store* st) {
 }
 
 void CursorResetStatements(Cursor* c) {
+  WindowDrop(c);
   c->live = nullptr;  // one of the statements
   c->seeks.clear();   // they point into `stmts`
   c->stmts.clear();

@@ -92,6 +92,30 @@ const Val* ReadView(Cursor* c, size_t idx, int32_t& status);
 // After positioning by bookmark the key of the new order must be known.
 void RequireKey(Cursor* c);
 
+// ---- Row window (cursor_window.cpp) ------------------------------------------
+
+// A statement just positioned the cursor on a row, moving `dir` from the
+// row `fromBm` (or from the start): the window records it.
+void WindowNoteRow(Cursor* c, sqlite3_stmt* st, int64_t fromBm, int dir, bool fromStart);
+// A move `dir` from row `fromBm` found no further row.
+void WindowNoteEnd(Cursor* c, int64_t fromBm, int dir);
+// Moves one row from the window when it knows the answer (`answered`).
+int32_t WindowStep(Cursor* c, int dir, bool& answered);
+// Goes to the first (dir 1) or last visible row when the window holds it.
+bool WindowEdge(Cursor* c, int dir);
+// Column `idx` of the current row from the window, or null.
+const Val* WindowVal(Cursor* c, size_t idx);
+// Positions on row `bm` from the window, as LoadByBm does; false when the
+// window cannot tell.
+bool WindowLoad(Cursor* c, int64_t bm);
+// Whether the window is good now: a write asks before it changes anything.
+bool WindowUsableBeforeWrite(const Cursor* c);
+// Patches the cursor's own write of row `bm` (the cursor stands on it, its
+// row loaded) into the window, or drops the window.
+void WindowAfterPost(Cursor* c, bool wasUsable, bool isNew, int64_t bm);
+void WindowAfterDelete(Cursor* c, bool wasUsable, int64_t bm);
+void WindowDrop(Cursor* c);
+
 // Opens a cursor on a table of database `d`.
 int32_t OpenTable(Engine& e, Session* s, DbHandle* d, const std::string& name, int32_t mode, uint32_t& hTable);
 // The stored record count of the cursor's table (cursor_moves.cpp).

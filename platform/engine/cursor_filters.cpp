@@ -292,6 +292,7 @@ int32_t BuildVis(Cursor* c, std::string& what) {
   c->vis = vis.empty() ? "1" : vis;
   c->visBinds = std::move(binds);
   c->visDirty = false;
+  ++c->visSerial;
   return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/engine/cursor_core.h"
+#include "platform/engine/fast_read.h"
 
 namespace drmengine {
 namespace {
@@ -15,75 +16,7 @@ namespace {
 // under the engine lock, so the value needs no protection of its own, and
 // each sqlite3_column_* call would look the column up again.
 int32_t FastRead(const ColumnMeta& col, sqlite3_stmt* st, int i, char* out, uint32_t size, uint32_t* len) {
-  sqlite3_value* value = sqlite3_column_value(st, i);
-  const int type = sqlite3_value_type(value);
-  if (type == SQLITE_NULL) return DRM_WARN_NULL;
-  auto putInt = [&](uint32_t n) -> int32_t {
-    if (size < n) return 1;
-    int64_t v = sqlite3_value_int64(value);
-    std::memcpy(out, &v, n);  // little-endian: the low bytes
-    *len = n;
-    return 0;
-  };
-  switch (col.Drm()) {
-    case DRM_TYPE_BOOLEAN:
-    case DRM_TYPE_INT8: return putInt(1);
-    case DRM_TYPE_INT16: return putInt(col.Rm() == RM_TYPE_AUTOINC ? 4 : 2);
-    case DRM_TYPE_INT32: return putInt(4);
-    case DRM_TYPE_CURRENCY: return putInt(8);
-    case DRM_TYPE_FLOAT:
-    case DRM_TYPE_DOUBLE: {
-      uint32_t n = col.Drm() == DRM_TYPE_FLOAT ? 4 : 8;
-      if (size < n || (type != SQLITE_FLOAT && type != SQLITE_INTEGER)) return 1;
-      double d = type == SQLITE_FLOAT ? sqlite3_value_double(value) : double(sqlite3_value_int64(value));
-      if (n == 4) {
-        float f = static_cast<float>(d);
-        std::memcpy(out, &f, 4);
-      } else {
-        std::memcpy(out, &d, 8);
-      }
-      *len = n;
-      return 0;
-    }
-    case DRM_TYPE_DATE:
-    case DRM_TYPE_TIME: {
-      // Stored as yyyymmdd or hhmmss; the engine forms are three 16-bit parts.
-      if (size < 6 || type != SQLITE_INTEGER) return 1;
-      int64_t v = sqlite3_value_int64(value);
-      if (col.Drm() == DRM_TYPE_DATE) {
-        const DRM_Date d = StoredToDate(v);
-        std::memcpy(out, &d, sizeof d);
-      } else {
-        const DRM_Time t = StoredToTime(v);
-        std::memcpy(out, &t, sizeof t);
-      }
-      *len = 6;
-      return 0;
-    }
-    case DRM_TYPE_TEXT: {
-      // Fixed text is stored without its trailing blanks and read back
-      // blank-padded to the column width.
-      if (type != SQLITE_TEXT || size < col.cbMax) return 1;
-      uint32_t n = static_cast<uint32_t>(sqlite3_value_bytes(value));
-      if (n > col.cbMax) return 1;
-      std::memcpy(out, sqlite3_value_text(value), n);
-      std::memset(out + n, ' ', col.cbMax - n);
-      if (col.cbMax < size) out[col.cbMax] = 0;
-      *len = col.cbMax;
-      return 0;
-    }
-    case DRM_TYPE_ZSTRING: {
-      if (type != SQLITE_TEXT) return 1;
-      const unsigned char* p = sqlite3_value_text(value);
-      uint32_t n = static_cast<uint32_t>(sqlite3_value_bytes(value));
-      if (size < n + 1) return 1;
-      std::memcpy(out, p, n);
-      out[n] = 0;
-      *len = n + 1;
-      return 0;
-    }
-    default: return 1;
-  }
+  return FastReadValue(col, StatementValue{sqlite3_column_value(st, i)}, out, size, len);
 }
 
 }  // namespace
@@ -153,6 +86,10 @@ int32_t RareRetrieveColumn(uint32_t hSession, uint32_t hTable, uint32_t columnId
     const Val* v = ReadView(c, static_cast<size_t>(idx), status);
     if (!v) return status;
     if (v->IsNull()) return DRM_WARN_NULL;
+    if (!col.IsLong()) {
+      int32_t r = FastReadValue(col, StoredValue{*v}, out, bufferSize, length);
+      if (r != 1) return r;
+    }
     if (col.IsLong()) {
       uint32_t total = static_cast<uint32_t>(v->s.size());
       if (bufferSize == 0) {

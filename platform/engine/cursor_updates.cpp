@@ -280,17 +280,20 @@ int32_t RareUpdateRecord(uint32_t hSession, uint32_t hTable) noexcept {
         return Fail(s, DRM_ERR_NULL_NOT_VALID, "column '" + cols[i].name + "' of " + Describe(c) + " requires a value");
     }
     if (c->store->txnDepth == 0) StopReaders(c->store);
+    const bool windowUsable = WindowUsableBeforeWrite(c);
+    const bool isNew = p.isNew;
     WriteStep step(c->store);
-    if (int rc = step.Begin()) return FailSql(s, c->store, rc, "writing to " + Describe(c), !p.isNew);
+    if (int rc = step.Begin()) return FailSql(s, c->store, rc, "writing to " + Describe(c), !isNew);
     int64_t bm = p.bm;
-    if (int32_t r = p.isNew ? InsertRow(c, numbered, bm) : RewriteRow(c)) return r;
-    if (int rc = step.Commit()) return FailSql(s, c->store, rc, "writing to " + Describe(c), !p.isNew);
+    if (int32_t r = isNew ? InsertRow(c, numbered, bm) : RewriteRow(c)) return r;
+    if (int rc = step.Commit()) return FailSql(s, c->store, rc, "writing to " + Describe(c), !isNew);
     ++c->store->shared->version;
     CursorReleaseLock(c);
     c->pending.reset();
     c->newView = false;
     c->forcedView = false;
     LoadByBm(c, bm);
+    WindowAfterPost(c, windowUsable, isNew, bm);
     return 0;
   });
 }
@@ -320,6 +323,7 @@ int32_t RareDeleteRecord(uint32_t hSession, uint32_t hTable) noexcept {
                   "record " + std::to_string(c->bm) + " of " + Describe(c) + " is being edited through another handle");
     RequireKey(c);
     if (c->store->txnDepth == 0) StopReaders(c->store);
+    const bool windowUsable = WindowUsableBeforeWrite(c);
     int rc;
     sqlite3_stmt* st = CachedStmt(c, "DELETE FROM " + c->meta->SqlName() + " WHERE bm = ?", &rc);
     if (!st) return FailSql(s, c->store, rc, "deleting from " + Describe(c));
@@ -332,6 +336,7 @@ int32_t RareDeleteRecord(uint32_t hSession, uint32_t hTable) noexcept {
       return Fail(s, DRM_ERR_NO_CURRENT_RECORD, "the current record of " + Describe(c) + " was already deleted");
     }
     ++c->store->shared->version;
+    WindowAfterDelete(c, windowUsable, c->bm);
     if (c->pending && !c->pending->isNew && c->pending->bm == c->bm) {
       CursorReleaseLock(c);
       c->pending.reset();

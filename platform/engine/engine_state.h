@@ -6,6 +6,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <deque>
 #include <mutex>
 #include <optional>
 
@@ -44,6 +45,7 @@ struct Store {
   Session* session = nullptr;
   int busyMs = 0;    // how long a write waits for the lock
   int txnDepth = 0;  // levels begun on this connection
+  uint64_t txnEnds = 0;  // commits and rollbacks of the connection so far
   struct DdlEntry {
     int depth;
     std::string sql;
@@ -101,6 +103,26 @@ struct Pending {
   std::vector<Val> orig;
 };
 
+// Rows a cursor read one after the other in its order while its connection
+// held the write lock, so that nothing but this process could change them.
+// Moving among them, and reading them, needs no statement: the ring of
+// records above the engine reads the same few rows again and again around a
+// post (see cursor_window.cpp).
+struct RowWindow {
+  struct Row {
+    int64_t bm = 0;
+    std::vector<Val> key;   // values of the cursor's order
+    std::vector<Val> vals;  // every column, in catalog order
+  };
+  std::deque<Row> rows;  // consecutive in the cursor's order and visible set
+  bool atStart = false;  // the first row is the first visible one
+  bool atEnd = false;    // the last row is the last visible one
+  size_t pos = 0;        // where the current row was found last
+  const Row* cur = nullptr;  // that row; reset whenever a row leaves
+  // What the rows were read under; any change makes them unusable.
+  uint64_t version = 0, txnEnds = 0, visSerial = 0;
+};
+
 struct Cursor {
   uint32_t handle = 0;
   Session* session = nullptr;
@@ -140,6 +162,7 @@ struct Cursor {
   bool rangeActive = false;
   std::vector<KeyPart> rangeStart, rangeEnd;
   bool visDirty = true;
+  uint64_t visSerial = 0;  // bumped whenever `vis` is built again
   std::string vis;
   std::vector<Val> visBinds;
   std::map<std::string, StmtPtr> stmts;  // prepared statements by their text
@@ -170,6 +193,7 @@ struct Cursor {
 
   std::string scratch;
   Val scratchVal;
+  RowWindow window;
 };
 
 // Rows of a catalog answer, walked like a table.

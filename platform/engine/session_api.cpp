@@ -61,6 +61,16 @@ int32_t OpenConnection(Session* s, const std::string& file, Store& st) {
     if (ParseNumber(std::string_view(max), bytes) && bytes > 0) sqlite3_limit(st.db.get(), SQLITE_LIMIT_LENGTH, bytes);
   }
   sqlite3_extended_result_codes(st.db.get(), 1);
+  // Rows a cursor keeps in memory are good only within the write
+  // transaction they were read in: every end of one is counted.
+  sqlite3_commit_hook(
+      st.db.get(),
+      [](void* store) {
+        ++static_cast<Store*>(store)->txnEnds;
+        return 0;
+      },
+      &st);
+  sqlite3_rollback_hook(st.db.get(), [](void* store) { ++static_cast<Store*>(store)->txnEnds; }, &st);
   return 0;
 }
 
