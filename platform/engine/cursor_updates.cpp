@@ -40,20 +40,24 @@ int32_t WriteFailure(Cursor* c, int rc, const RowVals& vals, bool recordLevel) {
   return FailSql(c->session, c->store, rc, "writing to " + Describe(c), recordLevel);
 }
 
-// Binds the row's values as parameters `first`, `first` + 1, ...; a value
-// the storage refuses is a failure naming its column, never a NULL.
+// Binds the value of column `col` as parameter `param`; a value the storage
+// refuses is a failure naming its column, never a NULL.
+int32_t BindColumn(Cursor* c, sqlite3_stmt* st, int param, size_t col, const Val& v) {
+  int rc = BindVal(st, param, v);
+  if (rc == SQLITE_OK) return 0;
+  const std::string name = "column '" + c->meta->columns[col].name + "' of " + Describe(c);
+  if (rc == SQLITE_TOOBIG)
+    return Fail(c->session, DRM_ERR_FIELD_LENGTH,
+                "the value of " + name + " (" + std::to_string(v.s.size()) +
+                    " bytes) is larger than the storage takes (" +
+                    std::to_string(sqlite3_limit(c->store->db.get(), SQLITE_LIMIT_LENGTH, -1)) + " bytes)");
+  return FailSql(c->session, c->store, rc, "writing " + name);
+}
+
+// Binds the row's values as parameters `first`, `first` + 1, ...
 int32_t BindRow(Cursor* c, sqlite3_stmt* st, int first, const RowVals& vals) {
-  for (size_t i = 0; i < vals.size(); ++i) {
-    int rc = BindVal(st, first + static_cast<int>(i), *vals[i]);
-    if (rc == SQLITE_OK) continue;
-    const std::string col = "column '" + c->meta->columns[i].name + "' of " + Describe(c);
-    if (rc == SQLITE_TOOBIG)
-      return Fail(c->session, DRM_ERR_FIELD_LENGTH,
-                  "the value of " + col + " (" + std::to_string(vals[i]->s.size()) +
-                      " bytes) is larger than the storage takes (" +
-                      std::to_string(sqlite3_limit(c->store->db.get(), SQLITE_LIMIT_LENGTH, -1)) + " bytes)");
-    return FailSql(c->session, c->store, rc, "writing " + col);
-  }
+  for (size_t i = 0; i < vals.size(); ++i)
+    if (int32_t r = BindColumn(c, st, first + static_cast<int>(i), i, *vals[i])) return r;
   return 0;
 }
 
@@ -105,28 +109,33 @@ int32_t RewriteRow(Cursor* c) {
   const Pending& p = *c->pending;
   const auto& cols = c->meta->columns;
   const std::string t = c->meta->SqlName();
-  if (c->rewriteSql.empty()) {
+  // Only the columns the edit changed are written: SQLite rewrites every
+  // index over a column the statement sets, changed or not.
+  std::vector<size_t> changed;
+  for (size_t i = 0; i < cols.size(); ++i)
+    if (!(p.vals[i] == p.orig[i])) changed.push_back(i);
+  if (c->rewriteSql.empty() || changed != c->rewriteCols) {
     std::string sets, same;
-    for (auto& col : cols) {
-      sets += (sets.empty() ? "" : ", ") + col.SqlName() + " = ?";
-      same += " AND " + col.SqlName() + " IS ?";
-    }
+    for (size_t i : changed) sets += (sets.empty() ? "" : ", ") + cols[i].SqlName() + " = ?";
+    for (auto& col : cols) same += " AND " + col.SqlName() + " IS ?";
     if (sets.empty()) sets = "bm = bm";
     c->rewriteSql = "UPDATE " + t + " SET " + sets + " WHERE bm = ?" + same;
+    c->rewriteCols = changed;
   }
   RowVals row, orig;
   for (const Val& v : p.vals) row.push_back(&v);
   for (const Val& v : p.orig) orig.push_back(&v);
   int rc = SQLITE_OK;
-  const int n = static_cast<int>(cols.size());
   {
     sqlite3_stmt* st = CachedStmt(c, c->rewriteSql, &rc);
     if (!st) return FailSql(s, c->store, rc, "writing to " + Describe(c));
     ResetAtEnd reset(st);
-    if (int32_t r = BindRow(c, st, 1, row)) return r;
-    if ((rc = sqlite3_bind_int64(st, n + 1, p.bm)) != SQLITE_OK)
+    int param = 1;
+    for (size_t i : changed)
+      if (int32_t r = BindColumn(c, st, param++, i, *row[i])) return r;
+    if ((rc = sqlite3_bind_int64(st, param, p.bm)) != SQLITE_OK)
       return FailSql(s, c->store, rc, "writing to " + Describe(c));
-    if (int32_t r = BindRow(c, st, n + 2, orig)) return r;
+    if (int32_t r = BindRow(c, st, param + 1, orig)) return r;
     rc = sqlite3_step(st);
     if (rc != SQLITE_DONE) return WriteFailure(c, rc, row, true);
   }

@@ -138,6 +138,7 @@ struct Cursor {
   std::vector<OrderSeg> order;
   std::string selectSql, orderFwd, orderBwd;  // cached SQL pieces, empty: rebuild
   std::string insertSql, rewriteSql;          // the update cycle's writes, likewise
+  std::vector<size_t> rewriteCols;            // the columns `rewriteSql` sets
   std::string byBookmarkSql;                  // the current row by its bookmark, likewise
 
   // Position.
