@@ -41,9 +41,11 @@ int32_t WriteFailure(Cursor* c, int rc, const RowVals& vals, bool recordLevel) {
 }
 
 // Binds the value of column `col` as parameter `param`; a value the storage
-// refuses is a failure naming its column, never a NULL.
+// refuses is a failure naming its column, never a NULL. The writes run and
+// reset their statements while the values they bind live, so nothing is
+// copied.
 int32_t BindColumn(Cursor* c, sqlite3_stmt* st, int param, size_t col, const Val& v) {
-  int rc = BindVal(st, param, v);
+  int rc = BindVal(st, param, v, false);
   if (rc == SQLITE_OK) return 0;
   const std::string name = "column '" + c->meta->columns[col].name + "' of " + Describe(c);
   if (rc == SQLITE_TOOBIG)

@@ -111,8 +111,9 @@ struct Val {
 };
 
 // Binds a value; the SQLite result (SQLITE_TOOBIG for a value over the
-// connection's length limit, which would otherwise be bound as NULL).
-int BindVal(sqlite3_stmt* st, int idx, const Val& v);
+// connection's length limit, which would otherwise be bound as NULL). A
+// value bound without a copy must outlive the statement's use of it.
+int BindVal(sqlite3_stmt* st, int idx, const Val& v, bool copy = true);
 Val ColumnVal(sqlite3_stmt* st, int col);
 
 struct ColumnMeta {

@@ -25,13 +25,14 @@ bool Val::operator==(const Val& o) const {
   }
 }
 
-int BindVal(sqlite3_stmt* st, int idx, const Val& v) {
+int BindVal(sqlite3_stmt* st, int idx, const Val& v, bool copy) {
+  const sqlite3_destructor_type keep = copy ? SQLITE_TRANSIENT : SQLITE_STATIC;
   switch (v.kind) {
     case Val::Null: return sqlite3_bind_null(st, idx);
     case Val::Int: return sqlite3_bind_int64(st, idx, v.i);
     case Val::Real: return sqlite3_bind_double(st, idx, v.d);
-    case Val::Text: return sqlite3_bind_text64(st, idx, v.s.data(), v.s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-    case Val::Blob: return sqlite3_bind_blob64(st, idx, v.s.data(), v.s.size(), SQLITE_TRANSIENT);
+    case Val::Text: return sqlite3_bind_text64(st, idx, v.s.data(), v.s.size(), keep, SQLITE_UTF8);
+    case Val::Blob: return sqlite3_bind_blob64(st, idx, v.s.data(), v.s.size(), keep);
   }
   return SQLITE_MISUSE;
 }
