@@ -47,7 +47,10 @@ bool Valid(const Cursor* c) {
 // Where the row with bookmark `bm` stands in the window, or -1.
 long Find(Cursor* c, int64_t bm) {
   RowWindow& w = c->window;
-  if (w.pos < w.rows.size() && w.rows[w.pos].bm == bm) return static_cast<long>(w.pos);
+  if (w.pos < w.rows.size() && w.rows[w.pos].bm == bm) {
+    w.cur = &w.rows[w.pos];
+    return static_cast<long>(w.pos);
+  }
   for (size_t i = 0; i < w.rows.size(); ++i)
     if (w.rows[i].bm == bm) {
       w.pos = i;
