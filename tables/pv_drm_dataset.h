@@ -21,6 +21,7 @@
 #include "dataset/pv_dataset.h"
 #include "engine/drm.h"
 #include "filter/filter_column_source.h"
+#include "filter/filter_shape.h"
 #include "filter/parse_transformer.h"
 #include "sessions/session_types.h"
 
@@ -293,6 +294,9 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   std::vector<TFilterKeyNote> FFilterKeyNotes;
   // The catalog columns as the transformer sees them, by field number - 1.
   std::vector<TFilterColumn> FFilterColumns;
+  // The last filter parsed, reused by texts that differ from it only in
+  // their constants (one per master record in a master-detail walk).
+  TFilterShapeCache FFilterShapes;
   // While set, SetFieldData copies a field's native bytes here (after a
   // not-null flag byte) instead of writing the record.
   std::vector<uint8_t>* FPutFieldInBufferSrc = nullptr;
