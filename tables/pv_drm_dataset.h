@@ -206,6 +206,11 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   void FreeFilterEvaluator() override;
   // A locate's client-side part first, then the core's test.
   bool DoFiltering(TRecordBuffer Buffer) override;
+  // Whether DoFiltering passes every record the engine delivers, and a
+  // record read only to be tested is seen by nothing else (no calculated
+  // fields, no trace): the engine's selection is the whole filter.
+  // A descendant that filters in DoFiltering answers false.
+  virtual bool EngineSelectsAlone() const;
   // Hands terms to the engine (RareSetFilterOnColumns); the status.
   virtual int32_t SetEngineFilter(const DRM_FilterStruct* Terms, uint16_t Count, int32_t& Tag, int32_t Mode);
 

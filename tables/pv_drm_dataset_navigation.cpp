@@ -63,6 +63,12 @@ TGetResult TPvDrmDataSet::PvInternalFirst(bool Check) {
   settle();
   FLastRecord = false;
   if (s == 0 && Filtering()) {
+    if (EngineSelectsAlone()) {
+      // The scratch fetch would only read the engine's first record and
+      // accept it.
+      FResultWasAnOk = true;
+      return grOK;
+    }
     // The scratch fetch returns the first record itself (or the first one
     // accepted after it) and leaves the engine there; the flag set again
     // makes the next fetch return that record.
