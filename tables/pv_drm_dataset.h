@@ -109,6 +109,8 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   TDRMIndexInfoCollection* GetIndexCatalog();
   // Jumps to an engine bookmark; returns the engine status.
   int32_t GotoEngineBookmark(const uint8_t* Bookmark, bool Check, bool Strict);
+  // Whether the engine already stands on Bookmark, the active record.
+  bool StandsOnActiveBookmark(const uint8_t* Bookmark);
   void CheckStatus(int32_t Status);
 
   // ---- keys (pv_drm_dataset_keys.cpp) --------------------------------------------------

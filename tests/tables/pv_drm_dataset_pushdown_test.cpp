@@ -264,4 +264,43 @@ TEST_F(TPvDrmDataSetPushDown, FiltersOfOneShapeSelectLikeFreshOnes) {
   }
 }
 
+// The step past the last record a filtered walk read goes back to that
+// record first: records another table adds or deletes meanwhile are seen
+// as before.
+TEST_F(TPvDrmDataSetPushDown, StepPastTheLastRecordReadSeesOtherTablesChanges) {
+  Parts();
+  auto t = PushTable();
+  t->SetFilter("Qty = 3");
+  t->SetFiltered(true);
+  t->Open();
+  const std::vector<std::string> before = Numbers(t.get());
+  ASSERT_GE(before.size(), 2u);
+  auto other = Table("Parts");
+  other->Open();
+  auto walkToLast = [&] {
+    t->First();
+    for (size_t i = 1; i < before.size(); ++i) t->Next();
+    ASSERT_EQ(t->FieldByName("Number")->AsString(), before.back());
+  };
+  walkToLast();
+  other->Append();
+  other->FieldByName("Number")->SetAsString("999");
+  other->FieldByName("Qty")->SetAsInteger(3);
+  other->Post();
+  t->Next();
+  EXPECT_FALSE(t->Eof());
+  EXPECT_EQ(t->FieldByName("Number")->AsString(), "999");
+  t->Next();
+  EXPECT_TRUE(t->Eof());
+  walkToLast();
+  t->Next();
+  ASSERT_EQ(t->FieldByName("Number")->AsString(), "999");
+  ASSERT_TRUE(other->Locate("Number", Variant(std::string("999")), {}));
+  other->Delete();
+  t->Next();
+  EXPECT_TRUE(t->Eof());
+  EXPECT_EQ(t->FieldByName("Number")->AsString(), "999") << "the record stays in the buffer";
+  EXPECT_EQ(Numbers(t.get()), before);
+}
+
 }  // namespace
