@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -304,6 +305,12 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   // The last filter parsed, reused by texts that differ from it only in
   // their constants (one per master record in a master-detail walk).
   TFilterShapeCache FFilterShapes;
+  // The plan of the last transformation, for the buffer FFilterShapes
+  // holds, and the FFilterColumns it was made with.
+  std::optional<TParseTransformer::TPlan> FFilterPlan;
+  uint32_t FFilterPlanColumns = 0;
+  // Counts the rebuilds of FFilterColumns.
+  uint32_t FFilterColumnsGeneration = 0;
   // While set, SetFieldData copies a field's native bytes here (after a
   // not-null flag byte) instead of writing the record.
   std::vector<uint8_t>* FPutFieldInBufferSrc = nullptr;

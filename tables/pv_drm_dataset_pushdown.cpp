@@ -91,6 +91,7 @@ void TPvDrmDataSet::RefreshFilterColumns() {
   for (size_t i = 0; current && i < count; ++i)
     current = SameColumn(FFilterColumns[i], *catalog->Items(static_cast<int32_t>(i)));
   if (current) return;
+  ++FFilterColumnsGeneration;
   FFilterColumns.clear();
   FFilterColumns.reserve(count);
   for (int32_t i = 0; i < catalog->Count(); ++i) {
@@ -132,15 +133,27 @@ std::string TPvDrmDataSet::DepthClientSideReason(const TParseTransformer& Transf
   return "";
 }
 
+// A text of the last one's shape reuses its parse and, when the columns are
+// the same, its transformation's plan; the plan of whatever transformation
+// is made here replaces the last one.
 std::unique_ptr<TParseTransformer> TPvDrmDataSet::TransformFilter(const std::string& Text) {
+  std::optional<TParseTransformer::TPlan> plan = std::move(FFilterPlan);
+  FFilterPlan.reset();
+  std::unique_ptr<TParseTransformer> transformer;
   if (const uint8_t* reused = FFilterShapes.Reuse(this, Text, FilterOptions())) {
     RefreshFilterColumns();
-    return std::make_unique<TParseTransformer>(this, this, reused);
+    if (plan && FFilterPlanColumns == FFilterColumnsGeneration)
+      transformer = TParseTransformer::FromPlan(this, this, reused, *plan);
+    if (!transformer) transformer = std::make_unique<TParseTransformer>(this, this, reused);
+  } else {
+    TExprParser parser(this, Text, FilterOptions(), TParserOptions{poExtSyntax});
+    FFilterShapes.Remember(this, Text, FilterOptions(), parser);
+    RefreshFilterColumns();
+    transformer = std::make_unique<TParseTransformer>(this, this, parser.FilterData());
   }
-  TExprParser parser(this, Text, FilterOptions(), TParserOptions{poExtSyntax});
-  FFilterShapes.Remember(this, Text, FilterOptions(), parser);
-  RefreshFilterColumns();
-  return std::make_unique<TParseTransformer>(this, this, parser.FilterData());
+  FFilterPlan = transformer->Plan();
+  FFilterPlanColumns = FFilterColumnsGeneration;
+  return transformer;
 }
 
 std::string TPvDrmDataSet::ClientSideReason(const std::string& Text) {
