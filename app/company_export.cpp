@@ -93,30 +93,38 @@ class TExportRun {
     CodedLine(std::string());
   }
 
+  // Each line, filter and status text is built in a buffer kept for the
+  // run: one parent's cycle then allocates (almost) nothing of its own.
   void WriteParents() {
     const TCompanyFields parent(FCmp);
     const TCompanyFields sub(FSub);
     while (!FCmp->Eof()) {
-      const std::string number = parent.Number->AsString();
-      const std::string name = CleanName(parent.Name->AsString());
-      NameLine(name + ",");
-      CodedLineWithStatus(number + "," + name + ",", parent.InactiveAcct->AsBoolean() ? ", ,Inactive," : ", ,Active,");
+      FNumber = parent.Number->AsString();
+      FName.clear();
+      AppendCleanName(FName, parent.Name->AsString());
+      FLine.assign(FName).append(",");
+      NameLine(FLine);
+      FLine.assign(FNumber).append(",").append(FName).append(",");
+      CodedLineWithStatus(FLine, parent.InactiveAcct->AsBoolean() ? ", ,Inactive," : ", ,Active,");
       ++FCounts.Parents;
-      const std::string filter = SubsidiaryFilter(FCode, number);
-      ShowStatus(FProgress, "Applying SubFilter (" + number + ")");
-      ApplyCompanyFilter(FSub, filter);
-      WriteSubsidiaries(sub, number, name);
+      SetSubsidiaryFilter(FFilter, FCode, FNumber);
+      FLine.assign("Applying SubFilter (").append(FNumber).append(")");
+      ShowStatus(FProgress, FLine);
+      ApplyCompanyFilter(FSub, FFilter);
+      WriteSubsidiaries(sub);
       FCmp->Next();
     }
   }
 
-  void WriteSubsidiaries(const TCompanyFields& Sub, const std::string& Number, const std::string& Name) {
+  void WriteSubsidiaries(const TCompanyFields& Sub) {
     while (!FSub->Eof()) {
-      const std::string subNumber = Sub.Number->AsString();
-      const std::string subName = CleanName(Sub.Name->AsString());
-      NameLine("," + subName);
-      CodedLineWithStatus(Number + "," + Name + "," + subNumber + "," + subName,
-                          Sub.InactiveAcct->AsBoolean() ? ",Inactive," : ",Active,");
+      FSubNumber = Sub.Number->AsString();
+      FSubName.clear();
+      AppendCleanName(FSubName, Sub.Name->AsString());
+      FLine.assign(",").append(FSubName);
+      NameLine(FLine);
+      FLine.assign(FNumber).append(",").append(FName).append(",").append(FSubNumber).append(",").append(FSubName);
+      CodedLineWithStatus(FLine, Sub.InactiveAcct->AsBoolean() ? ",Inactive," : ",Active,");
       ++FCounts.Subsidiaries;
       FSub->Next();
     }
@@ -130,6 +138,7 @@ class TExportRun {
   TTextFile FCoded;
   std::string FCode;
   TExportCounts FCounts;
+  std::string FNumber, FName, FSubNumber, FSubName, FFilter, FLine;
 };
 
 }  // namespace

@@ -23,15 +23,29 @@ std::string StoredAgencyCode(const std::string& Typed) {
   return code;
 }
 
+namespace {
+
+void AppendQuoted(std::string& Out, const std::string& Text) {
+  Out.push_back('\'');
+  for (size_t from = 0;;) {
+    const size_t quote = Text.find('\'', from);
+    if (quote == std::string::npos) {
+      Out.append(Text, from);
+      break;
+    }
+    Out.append(Text, from, quote + 1 - from);
+    Out.push_back('\'');
+    from = quote + 1;
+  }
+  Out.push_back('\'');
+}
+
+}  // namespace
+
 std::string QuoteConstant(const std::string& Text) {
   std::string quoted;
   quoted.reserve(Text.size() + 2);
-  quoted.push_back('\'');
-  for (char ch : Text) {
-    if (ch == '\'') quoted.push_back('\'');
-    quoted.push_back(ch);
-  }
-  quoted.push_back('\'');
+  AppendQuoted(quoted, Text);
   return quoted;
 }
 
@@ -40,14 +54,33 @@ std::string ParentFilter(const std::string& Code) {
 }
 
 std::string SubsidiaryFilter(const std::string& Code, const std::string& ParentNumber) {
-  return "AgyCode = " + QuoteConstant(Code) + " and MyParentCmp = " + QuoteConstant(ParentNumber);
+  std::string filter;
+  SetSubsidiaryFilter(filter, Code, ParentNumber);
+  return filter;
+}
+
+void SetSubsidiaryFilter(std::string& Out, const std::string& Code, const std::string& ParentNumber) {
+  Out.assign("AgyCode = ");
+  AppendQuoted(Out, Code);
+  Out.append(" and MyParentCmp = ");
+  AppendQuoted(Out, ParentNumber);
 }
 
 std::string CleanName(const std::string& Name) {
-  std::string clean = Trim(Name);
-  for (char& ch : clean)
-    if (ch == ',' || IsControl(ch)) ch = ' ';
+  std::string clean;
+  AppendCleanName(clean, Name);
   return clean;
+}
+
+void AppendCleanName(std::string& Out, const std::string& Name) {
+  size_t first = 0;
+  size_t last = Name.size();
+  while (first < last && IsTrimmed(Name[first])) ++first;
+  while (last > first && IsTrimmed(Name[last - 1])) --last;
+  const size_t at = Out.size();
+  Out.append(Name, first, last - first);
+  for (size_t i = at; i < Out.size(); ++i)
+    if (Out[i] == ',' || IsControl(Out[i])) Out[i] = ' ';
 }
 
 }  // namespace quillbox

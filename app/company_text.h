@@ -18,10 +18,14 @@ std::string QuoteConstant(const std::string& Text);
 std::string ParentFilter(const std::string& Code);
 // "AgyCode = '<code>' and MyParentCmp = '<number>'"
 std::string SubsidiaryFilter(const std::string& Code, const std::string& ParentNumber);
+// The same text in Out (its room kept: the run builds one per parent).
+void SetSubsidiaryFilter(std::string& Out, const std::string& Code, const std::string& ParentNumber);
 
 // A name for one CSV field: blanks and control characters at either end
 // removed, each control character inside (a line break, a tab) and each
 // comma replaced by one space. Inner spacing stays as it was.
 std::string CleanName(const std::string& Name);
+// The clean name appended to Out.
+void AppendCleanName(std::string& Out, const std::string& Name);
 
 }  // namespace quillbox

@@ -12,6 +12,7 @@
 #include "filter/node_class.h"
 #include "platform/db/dataset.h"
 #include "platform/db/field.h"
+#include "platform/db/fields.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/scope_guard.h"
 
@@ -70,15 +71,10 @@ TParseTransformer::TParseTransformer(TDataSet* DataSet, IFilterColumnSource* Col
   TResult root = TransformNode(0);
   FDRMFilters.reserve(root.DrmFilters.size());
   FConstBlocks.reserve(root.DrmFilters.size());
+  FTermUses.reserve(root.DrmFilters.size());
   for (TTerm& t : root.DrmFilters) {
-    DRM_FilterStruct s = t.Term;
-    if (!t.Const.empty()) {
-      FConstBlocks.push_back(std::move(t.Const));
-      s.pConst = FConstBlocks.back().data();
-    } else {
-      s.pConst = nullptr;
-    }
-    FDRMFilters.push_back(s);
+    AddTerm(t.Term, std::move(t.Const));
+    FTermUses.push_back(t.Use);
   }
   FDRMFilterCount = static_cast<int32_t>(FDRMFilters.size());
   if (root.pLocal) FLocalFilterParseData = std::make_unique<TBuffer>(std::move(*root.pLocal));
@@ -87,6 +83,71 @@ TParseTransformer::TParseTransformer(TDataSet* DataSet, IFilterColumnSource* Col
 }
 
 TParseTransformer::~TParseTransformer() = default;
+
+void TParseTransformer::AddTerm(DRM_FilterStruct Term, std::vector<uint8_t> Const) {
+  if (!Const.empty()) {
+    FConstBlocks.push_back(std::move(Const));
+    Term.pConst = FConstBlocks.back().data();
+  } else {
+    Term.pConst = nullptr;
+  }
+  FDRMFilters.push_back(Term);
+}
+
+std::optional<TParseTransformer::TPlan> TParseTransformer::Plan() const {
+  if (FLocalFilterParseData) return std::nullopt;
+  return TPlan{FDRMFilters, FTermUses, FUses, FNodeDepth};
+}
+
+std::unique_ptr<TParseTransformer> TParseTransformer::FromPlan(TDataSet* DataSet, IFilterColumnSource* Columns,
+                                                               const uint8_t* ParseData, const TPlan& Plan) {
+  if (ParseData == nullptr || Plan.Terms.size() != Plan.TermUses.size()) return nullptr;
+  for (const int32_t use : Plan.TermUses)
+    if (use < -1 || use >= static_cast<int32_t>(Plan.Uses.size())) return nullptr;
+  auto t = std::make_unique<TParseTransformer>(DataSet, Columns, nullptr);
+  const tCANExpr header = ReadCANExpr(ParseData);
+  t->FParseData = ParseData;
+  t->FNodes = ParseData + header.iNodeStart;
+  t->FLiterals = ParseData + header.iLiteralStart;
+  // Everything that could make the plan not fit is checked before the
+  // first conversion, so that only the conversions themselves can fail.
+  std::vector<std::pair<TField*, const TFilterColumn*>> targets;
+  targets.reserve(Plan.Uses.size());
+  for (const TConstUse& use : Plan.Uses) {
+    if (use.ConstNode >= header.iLiteralStart - header.iNodeStart || t->FNodes[use.ConstNode] != nodeCONST ||
+        use.FieldIndex >= DataSet->Fields()->Count())
+      return nullptr;
+    TField* field = t->FieldAt(use.FieldIndex);
+    const TFilterColumn* column = t->ColumnOf(field);
+    if (column == nullptr) return nullptr;
+    targets.emplace_back(field, column);
+  }
+  std::vector<TTerm> converted;
+  converted.reserve(Plan.Uses.size());
+  for (size_t i = 0; i < Plan.Uses.size(); ++i) {
+    const TResult value = t->Operand(Plan.Uses[i].ConstNode);
+    converted.push_back(t->ConstTerm(targets[i].first, *targets[i].second, value.v, Plan.Uses[i].Partial, Plan.Uses[i]));
+  }
+  t->FDRMFilters.reserve(Plan.Terms.size());
+  t->FConstBlocks.reserve(Plan.Terms.size());
+  for (size_t i = 0; i < Plan.Terms.size(); ++i) {
+    const int32_t use = Plan.TermUses[i];
+    DRM_FilterStruct term = Plan.Terms[i];
+    if (use < 0) {
+      t->AddTerm(term, {});
+      continue;
+    }
+    const TTerm& c = converted[static_cast<size_t>(use)];
+    term.ConstLen = c.Term.ConstLen;
+    t->AddTerm(term, c.Const);
+  }
+  t->FTermUses = Plan.TermUses;
+  t->FDRMFilterCount = static_cast<int32_t>(t->FDRMFilters.size());
+  t->FNodeDepth = Plan.Depth;
+  t->FNodes = t->FLiterals = nullptr;
+  t->FParseData = nullptr;
+  return t;
+}
 
 void TParseTransformer::Error(const std::string& Message) const { PvDatabaseError(FDataSet, Message); }
 
@@ -117,7 +178,7 @@ uint8_t TParseTransformer::CompareCode(tCANOp Op, TField* Field, bool CaseInsens
 }
 
 TParseTransformer::TTerm TParseTransformer::ConstTerm(TField* Field, const TFilterColumn& Column,
-                                                      const Variant& Value, bool Partial) {
+                                                      const Variant& Value, bool Partial, const TConstUse& Use) {
   std::vector<uint8_t> converted = FColumns->FilterConstant(Field, Column, Value);
   if (converted.size() < Column.BufferMax) converted.resize(Column.BufferMax, 0);
   uint32_t length = std::min(Column.cbMax, Column.BufferMax);
@@ -133,6 +194,8 @@ TParseTransformer::TTerm TParseTransformer::ConstTerm(TField* Field, const TFilt
   t.Term.ConstLen = static_cast<uint16_t>(length);
   t.Const.assign(std::max<size_t>({Column.cbMax, Column.BufferMax, 1}), 0);
   std::memcpy(t.Const.data(), converted.data(), length);
+  t.Use = static_cast<int32_t>(FUses.size());
+  FUses.push_back(Use);
   return t;
 }
 
@@ -252,7 +315,10 @@ TParseTransformer::TResult TParseTransformer::Comparison(uint16_t Offset) {
           return r;
         }
       } else if (right.StType == rstVariant || right.StType == rstWildCard) {
-        TTerm t = ConstTerm(field, *column, right.v, right.StType == rstWildCard);
+        const bool partial = right.StType == rstWildCard;
+        const uint16_t constNode = ReadCANWord(node + (node[0] == nodeBINARY ? 4 : 8));
+        TTerm t = ConstTerm(field, *column, right.v, partial,
+                            TConstUse{constNode, static_cast<uint16_t>(left.FieldIndex), partial});
         t.Term.CompareCode = code;
         r.DrmFilters.push_back(std::move(t));
         return r;
@@ -300,7 +366,8 @@ TParseTransformer::TResult TParseTransformer::InList(uint16_t Offset) {
       if (value.StType != rstVariant) {
         pushed = false;
       } else {
-        TTerm t = ConstTerm(field, *column, value.v, false);
+        TTerm t = ConstTerm(field, *column, value.v, false,
+                            TConstUse{valueOffset, ReadCANWord(tested + 2), false});
         t.Term.CompareCode = CompareCode(canEQ, field, false);
         t.Term.ExprWithNextTerm = kJoinOr;
         r.DrmFilters.push_back(std::move(t));

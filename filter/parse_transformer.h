@@ -39,6 +39,8 @@ class TParseTransformer {
   // ParseData yields no terms and no remainder. Errors raise here.
   TParseTransformer(TDataSet* DataSet, IFilterColumnSource* Columns, const uint8_t* ParseData);
   ~TParseTransformer();
+  // Adds a term that holds a constant block of its own.
+  void AddTerm(DRM_FilterStruct Term, std::vector<uint8_t> Const);
   TParseTransformer(const TParseTransformer&) = delete;
   TParseTransformer& operator=(const TParseTransformer&) = delete;
 
@@ -47,10 +49,40 @@ class TParseTransformer {
   int32_t DRMFilterCount() const { return FDRMFilterCount; }
   int32_t Depth() const { return FNodeDepth; }
 
-  // One term with its own copy of the constant (empty without one).
+  // A constant the transformation converted for a term: its node, the
+  // field it is compared with, and whether it is a prefix.
+  struct TConstUse {
+    uint16_t ConstNode = 0;
+    uint16_t FieldIndex = 0;
+    bool Partial = false;
+  };
+  // What a transformation that left nothing to the client made of its
+  // buffer, apart from the constants' values: the terms, which converted
+  // constant each term holds (-1: none), the conversions in the order the
+  // walk made them, and the depth.
+  struct TPlan {
+    std::vector<DRM_FilterStruct> Terms;
+    std::vector<int32_t> TermUses;
+    std::vector<TConstUse> Uses;
+    int32_t Depth = 0;
+  };
+  // The plan of this transformation; none when a remainder stays on the
+  // client.
+  std::optional<TPlan> Plan() const;
+  // The transformation of ParseData by Plan, for a buffer whose nodes are
+  // those of the buffer Plan came from and whose constants differ only in
+  // their values (TFilterShapeCache): the constants are converted in the
+  // walk's order, so a value the field refuses fails as the walk would.
+  // Null when Plan does not fit ParseData or the columns.
+  static std::unique_ptr<TParseTransformer> FromPlan(TDataSet* DataSet, IFilterColumnSource* Columns,
+                                                     const uint8_t* ParseData, const TPlan& Plan);
+
+  // One term with its own copy of the constant (empty without one), and
+  // the conversion it came from.
   struct TTerm {
     DRM_FilterStruct Term{};
     std::vector<uint8_t> Const;
+    int32_t Use = -1;
   };
   using TBuffer = std::vector<uint8_t>;
   // The partial result of one node.
@@ -75,7 +107,8 @@ class TParseTransformer {
   TField* FieldAt(uint16_t FieldIndex) const;
   const TFilterColumn* ColumnOf(TField* Field) const;
   uint8_t CompareCode(tCANOp Op, TField* Field, bool CaseInsensitive) const;
-  TTerm ConstTerm(TField* Field, const TFilterColumn& Column, const Variant& Value, bool Partial);
+  TTerm ConstTerm(TField* Field, const TFilterColumn& Column, const Variant& Value, bool Partial,
+                  const TConstUse& Use);
   // A buffer holding a copy of the subtree at Offset of the source.
   TBuffer CopySubtree(uint16_t Offset) const;
   struct TSource {
@@ -94,6 +127,8 @@ class TParseTransformer {
   std::vector<DRM_FilterStruct> FDRMFilters;
   // The constant blocks FDRMFilters point into.
   std::vector<std::vector<uint8_t>> FConstBlocks;
+  std::vector<int32_t> FTermUses;
+  std::vector<TConstUse> FUses;
   int32_t FDRMFilterCount = 0;
   const uint8_t* FParseData = nullptr;
   const uint8_t* FNodes = nullptr;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "dataset/pv_dataset.h"
 #include "engine/drm.h"
 #include "filter/filter_column_source.h"
+#include "filter/filter_shape.h"
 #include "filter/parse_transformer.h"
 #include "sessions/session_types.h"
 
@@ -108,6 +110,8 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   TDRMIndexInfoCollection* GetIndexCatalog();
   // Jumps to an engine bookmark; returns the engine status.
   int32_t GotoEngineBookmark(const uint8_t* Bookmark, bool Check, bool Strict);
+  // Whether the engine already stands on Bookmark, the active record.
+  bool StandsOnActiveBookmark(const uint8_t* Bookmark);
   void CheckStatus(int32_t Status);
 
   // ---- keys (pv_drm_dataset_keys.cpp) --------------------------------------------------
@@ -205,6 +209,11 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   void FreeFilterEvaluator() override;
   // A locate's client-side part first, then the core's test.
   bool DoFiltering(TRecordBuffer Buffer) override;
+  // Whether DoFiltering passes every record the engine delivers, and a
+  // record read only to be tested is seen by nothing else (no calculated
+  // fields, no trace): the engine's selection is the whole filter.
+  // A descendant that filters in DoFiltering answers false.
+  virtual bool EngineSelectsAlone() const;
   // Hands terms to the engine (RareSetFilterOnColumns); the status.
   virtual int32_t SetEngineFilter(const DRM_FilterStruct* Terms, uint16_t Count, int32_t& Tag, int32_t Mode);
 
@@ -293,6 +302,15 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   std::vector<TFilterKeyNote> FFilterKeyNotes;
   // The catalog columns as the transformer sees them, by field number - 1.
   std::vector<TFilterColumn> FFilterColumns;
+  // The last filter parsed, reused by texts that differ from it only in
+  // their constants (one per master record in a master-detail walk).
+  TFilterShapeCache FFilterShapes;
+  // The plan of the last transformation, for the buffer FFilterShapes
+  // holds, and the FFilterColumns it was made with.
+  std::optional<TParseTransformer::TPlan> FFilterPlan;
+  uint32_t FFilterPlanColumns = 0;
+  // Counts the rebuilds of FFilterColumns.
+  uint32_t FFilterColumnsGeneration = 0;
   // While set, SetFieldData copies a field's native bytes here (after a
   // not-null flag byte) instead of writing the record.
   std::vector<uint8_t>* FPutFieldInBufferSrc = nullptr;

@@ -91,6 +91,11 @@ bool TPvDrmDataSet::DoFiltering(TRecordBuffer Buffer) {
   return TPvDataSet::DoFiltering(Buffer);
 }
 
+bool TPvDrmDataSet::EngineSelectsAlone() const {
+  return !FLookupFilterParseVerifier && !FFilterParseVerifier && !OnFilterRecord() && CalcFieldsSize() == 0 &&
+         !InternalCalcFields() && !TraceGetRecord && !Trace1590Open;
+}
+
 bool TPvDrmDataSet::DoLocate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options,
                              bool SyncCursor) {
   (void)SyncCursor;

@@ -63,6 +63,12 @@ TGetResult TPvDrmDataSet::PvInternalFirst(bool Check) {
   settle();
   FLastRecord = false;
   if (s == 0 && Filtering()) {
+    if (EngineSelectsAlone()) {
+      // The scratch fetch would only read the engine's first record and
+      // accept it.
+      FResultWasAnOk = true;
+      return grOK;
+    }
     // The scratch fetch returns the first record itself (or the first one
     // accepted after it) and leaves the engine there; the flag set again
     // makes the next fetch return that record.
@@ -286,9 +292,27 @@ bool TPvDrmDataSet::PvBookmarkValid(const uint8_t* Bookmark) {
   return true;
 }
 
+// Going to Bookmark would change nothing: the engine stands on its record,
+// which is the active record, and the first/last flags are clear. Had the
+// record gone meanwhile, the jump would fail and leave the engine, the
+// flags and the active record as they are; found, it sets what is set.
+bool TPvDrmDataSet::StandsOnActiveBookmark(const uint8_t* Bookmark) {
+  if (FFirstRecord || FLastRecord || IsEmpty()) return false;
+  TRecordBuffer active = ActiveBuffer();
+  if (active == nullptr || GetBookmarkFlag(active) != bfCurrent ||
+      std::memcmp(active + BookmarkOfs(), Bookmark, kEngineBookmarkSize) != 0)
+    return false;
+  uint8_t current[kEngineBookmarkSize] = {};
+  uint32_t length = 0;
+  return RareGetBookmark(SesHandle(), FHandle, current, kEngineBookmarkSize, &length) == 0 &&
+         length == kEngineBookmarkSize && std::memcmp(current, Bookmark, kEngineBookmarkSize) == 0;
+}
+
 void TPvDrmDataSet::PvInternalGotoBookmark(const uint8_t* Bookmark) {
   if (ComponentState().Contains(csDestroying)) return;
   const bool testRange = RangeTestApplies();
+  // The walk's step past the last record it read comes back here first.
+  if (!testRange && StandsOnActiveBookmark(Bookmark)) return;
   const int32_t s = GotoEngineBookmark(Bookmark, true, false);
   if (s == 0 && testRange && !CurrentRecordInRange()) {
     // The engine reaches any record by its bookmark; one the range does not

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalog/drm_misc.h"
@@ -21,6 +22,23 @@
 namespace dac {
 
 namespace {
+
+// Whether ASCII Text holds Word (upper case, starting with a blank) with
+// its letters compared without case.
+bool ContainsWordFolded(const std::string& Text, std::string_view Word) {
+  for (size_t at = Text.find(' '); at != std::string::npos && Text.size() - at >= Word.size();
+       at = Text.find(' ', at + 1)) {
+    size_t k = 1;
+    while (k < Word.size()) {
+      char ch = Text[at + k];
+      if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+      if (ch != Word[k]) break;
+      ++k;
+    }
+    if (k == Word.size()) return true;
+  }
+  return false;
+}
 
 // Beyond this nesting the engine's left-to-right term list rarely holds
 // much of the filter, and the client evaluates it at least as fast.
@@ -73,6 +91,7 @@ void TPvDrmDataSet::RefreshFilterColumns() {
   for (size_t i = 0; current && i < count; ++i)
     current = SameColumn(FFilterColumns[i], *catalog->Items(static_cast<int32_t>(i)));
   if (current) return;
+  ++FFilterColumnsGeneration;
   FFilterColumns.clear();
   FFilterColumns.reserve(count);
   for (int32_t i = 0; i < catalog->Count(); ++i) {
@@ -93,22 +112,18 @@ std::string TPvDrmDataSet::TextClientSideReason(const std::string& Text) {
     if (close != std::string::npos && Text.find_first_not_of(')', close) != std::string::npos)
       return "parentheses inside the filter";
   }
-  // Plain ASCII text (every filter the export builds) is upper-cased byte
-  // by byte, which spares the character-set conversion on each activation.
+  // Plain ASCII text (every filter the export builds) is searched in place
+  // with its letters folded, which spares the character-set conversion and
+  // the copy on each activation.
   const bool ascii = std::all_of(Text.begin(), Text.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
-  std::string upper;
-  if (ascii) {
-    upper = Text;
-    for (char& ch : upper)
-      if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-  } else {
-    upper = AnsiUpperCase(Text);
-  }
-  for (const char* word : {" LIKE ", " IN ", " BETWEEN "})
-    if (upper.find(word) != std::string::npos) {
+  const std::string upper = ascii ? std::string() : AnsiUpperCase(Text);
+  for (const char* word : {" LIKE ", " IN ", " BETWEEN "}) {
+    const bool found = ascii ? ContainsWordFolded(Text, word) : upper.find(word) != std::string::npos;
+    if (found) {
       const std::string blanked(word);
       return "the filter uses" + blanked.substr(0, blanked.size() - 1);
     }
+  }
   return "";
 }
 
@@ -118,10 +133,27 @@ std::string TPvDrmDataSet::DepthClientSideReason(const TParseTransformer& Transf
   return "";
 }
 
+// A text of the last one's shape reuses its parse and, when the columns are
+// the same, its transformation's plan; the plan of whatever transformation
+// is made here replaces the last one.
 std::unique_ptr<TParseTransformer> TPvDrmDataSet::TransformFilter(const std::string& Text) {
-  TExprParser parser(this, Text, FilterOptions(), TParserOptions{poExtSyntax});
-  RefreshFilterColumns();
-  return std::make_unique<TParseTransformer>(this, this, parser.FilterData());
+  std::optional<TParseTransformer::TPlan> plan = std::move(FFilterPlan);
+  FFilterPlan.reset();
+  std::unique_ptr<TParseTransformer> transformer;
+  if (const uint8_t* reused = FFilterShapes.Reuse(this, Text, FilterOptions())) {
+    RefreshFilterColumns();
+    if (plan && FFilterPlanColumns == FFilterColumnsGeneration)
+      transformer = TParseTransformer::FromPlan(this, this, reused, *plan);
+    if (!transformer) transformer = std::make_unique<TParseTransformer>(this, this, reused);
+  } else {
+    TExprParser parser(this, Text, FilterOptions(), TParserOptions{poExtSyntax});
+    FFilterShapes.Remember(this, Text, FilterOptions(), parser);
+    RefreshFilterColumns();
+    transformer = std::make_unique<TParseTransformer>(this, this, parser.FilterData());
+  }
+  FFilterPlan = transformer->Plan();
+  FFilterPlanColumns = FFilterColumnsGeneration;
+  return transformer;
 }
 
 std::string TPvDrmDataSet::ClientSideReason(const std::string& Text) {

@@ -59,6 +59,7 @@ std::string PrefixUpperBound(std::string p, bool nocase) {
   return p;
 }
 
+// Appends the SQL of term t to out.
 int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& binds, std::string& what) {
   const ColumnMeta* col = c->meta->Column(t.columnId);
   if (!col) {
@@ -67,10 +68,16 @@ int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& bi
   }
   int code = t.code & 0x7F;
   bool nocase = (t.code & 0x80) && col->IsText();
-  std::string x = col->SqlName();
-  std::string xe = nocase ? x + " COLLATE NOCASE" : x;
+  const std::string x = col->SqlName();
+  auto appendXe = [&] {
+    out += x;
+    if (nocase) out += " COLLATE NOCASE";
+  };
   switch (t.kind) {
-    case fisNull: out = code == DRM_CMP_EQ ? x + " IS NULL" : x + " IS NOT NULL"; return 0;
+    case fisNull:
+      out += x;
+      out += code == DRM_CMP_EQ ? " IS NULL" : " IS NOT NULL";
+      return 0;
     case fisColumn: {
       const ColumnMeta* other = c->meta->Column(t.compColumnId);
       if (!other) {
@@ -78,7 +85,8 @@ int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& bi
                " lacks";
         return DRM_ERR_INVALID_COLUMN_ID;
       }
-      out = "(" + ComparedValue(*col, *other, xe) + " " + kOps[code] + " " + ComparedValue(*other, *col, other->SqlName()) + ")";
+      const std::string xe = nocase ? x + " COLLATE NOCASE" : x;
+      out += "(" + ComparedValue(*col, *other, xe) + " " + kOps[code] + " " + ComparedValue(*other, *col, other->SqlName()) + ")";
       return 0;
     }
     case fisPartialConst:
@@ -90,11 +98,11 @@ int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& bi
             while (!p.empty() && p.back() == ' ') p.pop_back();
         }
         if (t.constNull) {
-          out = "0";
+          out += "0";
           return 0;
         }
         if (p.empty()) {
-          out = code == DRM_CMP_NE ? "0" : x + " IS NOT NULL";
+          out += code == DRM_CMP_NE ? "0" : x + " IS NOT NULL";
           return 0;
         }
         if (col->IsText() && (code == DRM_CMP_EQ || code == DRM_CMP_GE || code == DRM_CMP_NE)) {
@@ -102,6 +110,7 @@ int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& bi
           if (nocase)
             for (char& ch : p)
               if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+          const std::string xe = nocase ? x + " COLLATE NOCASE" : x;
           const std::string upper = PrefixUpperBound(p, nocase);
           std::string match = "(" + xe + " >= ?";
           binds.push_back(Val::MakeText(p));
@@ -110,21 +119,21 @@ int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& bi
             binds.push_back(Val::MakeText(upper));
           }
           match += ")";
-          out = code == DRM_CMP_NE ? "(" + x + " IS NOT NULL AND NOT " + match + ")" : match;
+          out += code == DRM_CMP_NE ? "(" + x + " IS NOT NULL AND NOT " + match + ")" : match;
           return 0;
         }
         // The leading ConstLen bytes, not characters: substr of a blob counts bytes.
         std::string sub = "substr(CAST(" + x + " AS BLOB), 1, " + std::to_string(p.size()) + ")";
         if (col->IsText()) sub = "CAST(" + sub + " AS TEXT)";
         if (nocase) sub += " COLLATE NOCASE";
-        out = "(" + sub + " " + kOps[code] + " ?)";
+        out += "(" + sub + " " + kOps[code] + " ?)";
         binds.push_back(col->IsText() ? Val::MakeText(p) : Val::MakeBlob(p));
         return 0;
       }
       [[fallthrough]];
     case fisConst: {
       if (t.constNull) {
-        out = "0";
+        out += "0";
         return 0;
       }
       Val v;
@@ -133,20 +142,28 @@ int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& bi
                                   what);
       if (r) return r;
       if (v.IsNull()) {
-        out = "0";
+        out += "0";
         return 0;
       }
       if (between) {
-        out = BetweenScaledSql(x, code, std::move(v), binds);
+        out += BetweenScaledSql(x, code, std::move(v), binds);
         return 0;
       }
       if (code == DRM_CMP_EQ && !nocase && col->IsText() && LeadsNoCaseIndex(c, col->id)) {
         // Equal bytes are also equal without case: the second condition adds
         // nothing but lets a case-insensitive index on the column seek.
-        out = "(+" + x + " = ? AND " + x + " COLLATE NOCASE = ?)";
+        out += "(+";
+        out += x;
+        out += " = ? AND ";
+        out += x;
+        out += " COLLATE NOCASE = ?)";
         binds.push_back(v);
       } else {
-        out = "(" + xe + " " + kOps[code] + " ?)";
+        out += '(';
+        appendXe();
+        out += ' ';
+        out += kOps[code];
+        out += " ?)";
       }
       binds.push_back(std::move(v));
       return 0;
@@ -226,37 +243,43 @@ std::string RangeBounds(const Cursor* c, std::vector<Val>& binds) {
 }  // namespace
 
 int32_t BuildVis(Cursor* c, std::string& what) {
-  std::vector<std::string> parts;
+  // Built in place, with room for what the last build needed: a filter set
+  // once per master record rebuilds the same text each time.
+  std::string vis;
+  vis.reserve(c->vis.size());
   std::vector<Val> binds;
+  binds.reserve(c->visBinds.size());
+  auto addPart = [&vis](const std::string& p) {
+    if (!vis.empty()) vis += " AND ";
+    vis += p;
+  };
   bool locate = false;
   for (auto& [tag, f] : c->filters) {
     if (f.first == DRM_FILTER_SET_LOCATE) locate = true;
-    if (f.second.empty()) continue;
-    std::string acc;
-    for (size_t i = 0; i < f.second.size(); ++i) {
-      std::string t;
-      int32_t r = TermSql(c, f.second[i], t, binds, what);
-      if (r) return r;
-      if (i == 0)
-        acc = t;
-      else
-        acc = "(" + acc + ((f.second[i - 1].joint & 0x7F) == DRM_JOIN_OR ? " OR " : " AND ") + t + ")";
+    const std::vector<Term>& terms = f.second;
+    if (terms.empty()) continue;
+    // Strictly left to right: ((t0 j0 t1) j1 t2)...
+    if (!vis.empty()) vis += " AND ";
+    vis.append(terms.size() - 1, '(');
+    for (size_t i = 0; i < terms.size(); ++i) {
+      if (i > 0) vis += (terms[i - 1].joint & 0x7F) == DRM_JOIN_OR ? " OR " : " AND ";
+      if (int32_t r = TermSql(c, terms[i], vis, binds, what)) return r;
+      if (i > 0) vis += ')';
     }
-    parts.push_back(acc);
   }
   if (c->rangeActive) {
-    if (!c->rangeStart.empty() && !c->rangeEnd.empty()) parts.push_back(RangeBounds(c, binds));
+    if (!c->rangeStart.empty() && !c->rangeEnd.empty()) addPart(RangeBounds(c, binds));
     for (int side = 0; side < 2; ++side) {
       auto& p = side == 0 ? c->rangeStart : c->rangeEnd;
       if (p.empty()) {
-        parts.push_back("0");
+        addPart("0");
         continue;
       }
       const auto segs = KeySegs(c, p);
       const std::vector<Val> bounds = KeyBounds(p, segs, side == 0);
       std::vector<const Val*> vals;
       for (auto& v : bounds) vals.push_back(&v);
-      parts.push_back(Lex(segs, vals, side == 0, false, binds));
+      addPart(Lex(segs, vals, side == 0, false, binds));
     }
   }
   auto& seek = c->slots[DRM_KEYSLOT_SEEK];
@@ -269,7 +292,7 @@ int32_t BuildVis(Cursor* c, std::string& what) {
       std::vector<const Val*> vals;
       for (auto& v : bounds) vals.push_back(&v);
       std::string lead = LeadBound(segs[0], *vals[0], true, binds);
-      parts.push_back(lead + Lex(segs, vals, true, false, binds));
+      addPart(lead + Lex(segs, vals, true, false, binds));
     } else {
       for (auto& kp : seek) {
         const ColumnMeta* col = c->meta->Column(kp.columnId);
@@ -277,19 +300,20 @@ int32_t BuildVis(Cursor* c, std::string& what) {
         if (!SegmentOfIndex(c, kp.columnId, nocase)) nocase = col->IsText() && col->CaseFolded();
         std::string x = SegSql(c, c->meta->ColumnIndex(kp.columnId), nocase);
         if (kp.between)
-          parts.push_back("0");  // no stored decimal equals it
+          addPart("0");  // no stored decimal equals it
         else if (kp.value.IsNull())
-          parts.push_back(x + " IS NULL");
+          addPart(x + " IS NULL");
         else {
-          parts.push_back(x + " = ?");
+          addPart(x + " = ?");
           binds.push_back(kp.value);
         }
       }
     }
   }
-  std::string vis;
-  for (auto& p : parts) vis += (vis.empty() ? "" : " AND ") + p;
-  c->vis = vis.empty() ? "1" : vis;
+  if (vis.empty())
+    c->vis = "1";
+  else
+    c->vis.swap(vis);
   c->visBinds = std::move(binds);
   c->visDirty = false;
   ++c->visSerial;

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
+#include <optional>
 #include <random>
 
 #include "errors/messages.h"
@@ -429,6 +431,66 @@ TEST_F(TParseTransformerDifferential, TermsAndRemainderSelectWhatTheFilterSelect
       ASSERT_EQ(EngineAccepts(*t), reference.Verify()) << text << " | " << Terms(*t) << " | " << Local(*t);
     EXPECT_EQ(checked, 64);
   }
+}
+
+// A plan transforms a buffer of the same shape as the walk would: the same
+// conversions in the same order, the same terms and depth.
+TEST_F(TParseTransformerTest, APlanTransformsABufferOfTheSameShapeAsTheWalkDoes) {
+  struct TCase {
+    std::string First, Second;
+    TFilterOptions Options;
+  };
+  const std::vector<TCase> cases = {
+      {"AgyCode = '01' and MyParentCmp = '1000'", "AgyCode = ' 1' and MyParentCmp = '7'", {}},
+      {"Name = 'x' and (Number = 'a' or Number = 'b')", "Name = 'yy' and (Number = 'c' or Number = 'dd')", {}},
+      {"Number in ('1', '2') and Qty > 5 and Name <> 'n'", "Number in ('33', '4') and Qty > 5 and Name <> 'mm'", {}},
+      {"Name = 'Ab' and Number = 'c' and Qty <= 3", "Name = 'xY' and Number = 'zz' and Qty <= 3",
+       {foCaseInsensitive}},
+      {"Number = 'S*' and Name = Number", "Number = 'Tu*' and Name = Number", {}},
+  };
+  for (const TCase& c : cases) {
+    const std::unique_ptr<TParseTransformer> first = Transform(c.First, c.Options);
+    const std::optional<TParseTransformer::TPlan> plan = first->Plan();
+    ASSERT_TRUE(plan.has_value()) << c.First;
+    TExprParser second(ds.get(), c.Second, c.Options, {poExtSyntax});
+    columns.Converted.clear();
+    const TParseTransformer walked(ds.get(), &columns, second.FilterData());
+    const std::vector<std::string> walkConversions = columns.Converted;
+    columns.Converted.clear();
+    const std::unique_ptr<TParseTransformer> planned =
+        TParseTransformer::FromPlan(ds.get(), &columns, second.FilterData(), *plan);
+    ASSERT_NE(planned, nullptr) << c.Second;
+    EXPECT_EQ(columns.Converted, walkConversions) << c.Second;
+    EXPECT_EQ(planned->Depth(), walked.Depth());
+    EXPECT_EQ(planned->pLocalFilterParseData(), nullptr);
+    ASSERT_EQ(planned->DRMFilterCount(), walked.DRMFilterCount()) << c.Second;
+    for (int32_t i = 0; i < walked.DRMFilterCount(); ++i) {
+      const DRM_FilterStruct& a = planned->pDRMFilters()[i];
+      const DRM_FilterStruct& b = walked.pDRMFilters()[i];
+      EXPECT_EQ(a.IsColumn, b.IsColumn);
+      EXPECT_EQ(a.ColumnId, b.ColumnId);
+      EXPECT_EQ(a.CompareCode, b.CompareCode);
+      EXPECT_EQ(a.ExprWithNextTerm, b.ExprWithNextTerm);
+      EXPECT_EQ(a.CompColumnId, b.CompColumnId);
+      ASSERT_EQ(a.ConstLen, b.ConstLen) << c.Second << " term " << i;
+      ASSERT_EQ(a.pConst == nullptr, b.pConst == nullptr);
+      // The fake converts other values to the number of its conversions.
+      const bool text = ds->FieldByName(columns.NameOf(a.ColumnId))->DataType() == ftString;
+      if (a.pConst != nullptr && text) {
+        EXPECT_EQ(std::memcmp(a.pConst, b.pConst, a.ConstLen), 0) << c.Second << " term " << i;
+      }
+    }
+  }
+}
+
+TEST_F(TParseTransformerTest, NoPlanWhileARemainderStaysOnTheClient) {
+  EXPECT_FALSE(Transform("Qty + 1 > 2 and Name = 'a'")->Plan().has_value());
+  EXPECT_TRUE(Transform("Qty > 2 and Name = 'a'")->Plan().has_value());
+  // A plan made for other nodes does not fit.
+  const std::optional<TParseTransformer::TPlan> plan = Transform("Name = 'a' and Qty > 2")->Plan();
+  ASSERT_TRUE(plan.has_value());
+  TExprParser other(ds.get(), "Qty > 2", {}, {poExtSyntax});
+  EXPECT_EQ(TParseTransformer::FromPlan(ds.get(), &columns, other.FilterData(), *plan), nullptr);
 }
 
 }  // namespace

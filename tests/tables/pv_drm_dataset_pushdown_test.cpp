@@ -234,4 +234,73 @@ TEST_F(TPvDrmDataSetPushDown, ColumnsFollowTheTableAcrossActivations) {
   EXPECT_EQ(Numbers(t.get()), (std::vector<std::string>{"s2"}));
 }
 
+// A filter set once per master record: texts that differ only in their
+// constants select what the client selects, and a bad text fails as it
+// would on a table that never saw the others.
+TEST_F(TPvDrmDataSetPushDown, FiltersOfOneShapeSelectLikeFreshOnes) {
+  Parts();
+  auto t = PushTable();
+  t->Open();
+  t->SetFilter("Name = 'Beta' and Number = '102'");
+  t->SetFiltered(true);
+  for (const std::string text :
+       {"Name = 'Beta' and Number = '102'", "Name = 'Sa' and Number = '105'", "Name = 'Smith' and Number = '3'",
+        "Name = 'O''Brien' and Number = '104'", "Name = 'a LIKE b' and Number = '105'",
+        "Name = 'Alpha' and Number = '100'", "Name = 'Smy*' and Number = '104'", "Name = 'SMITH' and Number = '106'"}) {
+    t->SetFilter(text);
+    EXPECT_EQ(Numbers(t.get()), ClientSelects(text, {})) << text;
+    EXPECT_EQ(t->ParseTransformer() != nullptr, text.find(" LIKE ") == std::string::npos) << text;
+  }
+  auto errorOf = [](TPvTable* Table, const std::string& Text) {
+    return testsupport::MessageOf<Exception>([&] { Table->SetFilter(Text); });
+  };
+  for (const std::string& bad : {std::string("Name = 'Beta' and Number = '1"), std::string("Name = 'Beta' and Numbr = '1'"),
+                                 std::string("Name = 'Beta' and Number = '") + std::string(300, '7') + "'"}) {
+    t->SetFilter("Name = 'Beta' and Number = '102'");
+    auto fresh = PushTable();
+    fresh->Open();
+    fresh->SetFiltered(true);
+    EXPECT_EQ(errorOf(t.get(), bad), errorOf(fresh.get(), bad)) << bad;
+  }
+}
+
+// The step past the last record a filtered walk read goes back to that
+// record first: records another table adds or deletes meanwhile are seen
+// as before.
+TEST_F(TPvDrmDataSetPushDown, StepPastTheLastRecordReadSeesOtherTablesChanges) {
+  Parts();
+  auto t = PushTable();
+  t->SetFilter("Qty = 3");
+  t->SetFiltered(true);
+  t->Open();
+  const std::vector<std::string> before = Numbers(t.get());
+  ASSERT_GE(before.size(), 2u);
+  auto other = Table("Parts");
+  other->Open();
+  auto walkToLast = [&] {
+    t->First();
+    for (size_t i = 1; i < before.size(); ++i) t->Next();
+    ASSERT_EQ(t->FieldByName("Number")->AsString(), before.back());
+  };
+  walkToLast();
+  other->Append();
+  other->FieldByName("Number")->SetAsString("999");
+  other->FieldByName("Qty")->SetAsInteger(3);
+  other->Post();
+  t->Next();
+  EXPECT_FALSE(t->Eof());
+  EXPECT_EQ(t->FieldByName("Number")->AsString(), "999");
+  t->Next();
+  EXPECT_TRUE(t->Eof());
+  walkToLast();
+  t->Next();
+  ASSERT_EQ(t->FieldByName("Number")->AsString(), "999");
+  ASSERT_TRUE(other->Locate("Number", Variant(std::string("999")), {}));
+  other->Delete();
+  t->Next();
+  EXPECT_TRUE(t->Eof());
+  EXPECT_EQ(t->FieldByName("Number")->AsString(), "999") << "the record stays in the buffer";
+  EXPECT_EQ(Numbers(t.get()), before);
+}
+
 }  // namespace
