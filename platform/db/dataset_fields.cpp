@@ -74,6 +74,7 @@ void TDataSet::BindFields(bool Binding) {
   FBlobFieldCount = 0;
   for (TField* f : FFields->List()) {
     f->SetFieldDef(nullptr);
+    f->SetRecordSlot(-1);  // a dataset that lets fields read their slots sets them after binding
     if (!Binding) {
       f->SetFieldNo(0);
     } else if (f->FieldKind() == fkCalculated || f->FieldKind() == fkLookup) {
