@@ -16,11 +16,6 @@ constexpr int32_t kDefaultBufferCount = 10;
 
 // ---- the ring -------------------------------------------------------------------------
 
-TRecordBuffer TDataSet::ActiveBuffer() const {
-  if (FActiveRecord < 0 || static_cast<size_t>(FActiveRecord) >= FBuffers.size()) return nullptr;
-  return FBuffers[static_cast<size_t>(FActiveRecord)];
-}
-
 TRecordBuffer TDataSet::TempBuffer() const { return FBuffers.empty() ? nullptr : FBuffers.back(); }
 
 TRecordBuffer TDataSet::AllocRecordBuffer() {
