@@ -50,7 +50,11 @@ inline void Store(uint8_t* p, const T& v) {
 template <class T>
 inline T LoadReceived(const uint8_t* p, uint32_t length) {
   T v{};
-  std::memcpy(&v, p, std::min<size_t>(length, sizeof v));
+  // The whole value is the common case: a copy of fixed size, no byte loop.
+  if (length >= sizeof v)
+    std::memcpy(&v, p, sizeof v);
+  else
+    std::memcpy(&v, p, length);
   return v;
 }
 

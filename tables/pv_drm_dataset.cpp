@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <typeinfo>
 
 #include "catalog/drm_misc.h"
 #include "filter/expr_parser.h"
@@ -78,7 +79,13 @@ TPvAbsSessionList* TPvDrmDataSet::GetSessionList() { return Sessions(); }
 
 TPvDatabase* TPvDrmDataSet::Database() { return dynamic_cast<TPvDatabase*>(GetDatabase()); }
 
-TPvSession* TPvDrmDataSet::DBSession() { return dynamic_cast<TPvSession*>(GetDBSession()); }
+TPvSession* TPvDrmDataSet::DBSession() {
+  TPvAbsSession* s = GetDBSession();
+  // Every fetch asks for the session handle: the exact class is checked
+  // first, which needs no search of the class hierarchy.
+  if (s != nullptr && typeid(*s) == typeid(TPvSession)) return static_cast<TPvSession*>(s);
+  return dynamic_cast<TPvSession*>(s);
+}
 
 uint32_t TPvDrmDataSet::DBHandle() {
   TPvDatabase* db = Database();

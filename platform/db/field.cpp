@@ -253,7 +253,8 @@ uint8_t* TField::Scratch() {
   return FScratch.data();
 }
 
-const uint8_t* TField::DirectSlot() const {
+// Inline: the common path of every read below. Only this file uses it.
+inline const uint8_t* TField::DirectSlot() const {
   if (FRecordSlot < 0 || FValidating || FDataSet == nullptr) return nullptr;
   if (FDataSet->State() != dsBrowse || FDataSet->IsEmpty()) return nullptr;
   TRecordBuffer b = FDataSet->ActiveBuffer();
