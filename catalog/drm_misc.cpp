@@ -50,7 +50,11 @@ inline void Store(uint8_t* p, const T& v) {
 template <class T>
 inline T LoadReceived(const uint8_t* p, uint32_t length) {
   T v{};
-  std::memcpy(&v, p, std::min<size_t>(length, sizeof v));
+  // The whole value is the common case: a copy of fixed size, no byte loop.
+  if (length >= sizeof v)
+    std::memcpy(&v, p, sizeof v);
+  else
+    std::memcpy(&v, p, length);
   return v;
 }
 
@@ -60,10 +64,17 @@ inline void ZeroFrom(uint8_t* value, uint32_t from, uint32_t to) {
 }
 
 // Day number (0001-01-01 = 1) of a valid date; false for invalid parts.
+// The same days TryEncodeDate counts, in integers: every date column of
+// every record read comes through here.
 bool DayNumberOf(int year, int month, int day, int32_t& result) {
-  TDateTime d = 0;
-  if (!TryEncodeDate(year, month, day, d)) return false;
-  result = static_cast<int32_t>(d) + DateDelta;
+  static constexpr int kDaysBefore[2][13] = {{0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
+                                             {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
+  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  const int* before = kDaysBefore[leap ? 1 : 0];
+  if (day > before[month] - before[month - 1]) return false;
+  const int y = year - 1;
+  result = y * 365 + y / 4 - y / 100 + y / 400 + before[month - 1] + day;
   return true;
 }
 

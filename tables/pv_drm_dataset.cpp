@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <typeinfo>
 
 #include "catalog/drm_misc.h"
 #include "filter/expr_parser.h"
@@ -78,7 +79,13 @@ TPvAbsSessionList* TPvDrmDataSet::GetSessionList() { return Sessions(); }
 
 TPvDatabase* TPvDrmDataSet::Database() { return dynamic_cast<TPvDatabase*>(GetDatabase()); }
 
-TPvSession* TPvDrmDataSet::DBSession() { return dynamic_cast<TPvSession*>(GetDBSession()); }
+TPvSession* TPvDrmDataSet::DBSession() {
+  TPvAbsSession* s = GetDBSession();
+  // Every fetch asks for the session handle: the exact class is checked
+  // first, which needs no search of the class hierarchy.
+  if (s != nullptr && typeid(*s) == typeid(TPvSession)) return static_cast<TPvSession*>(s);
+  return dynamic_cast<TPvSession*>(s);
+}
 
 uint32_t TPvDrmDataSet::DBHandle() {
   TPvDatabase* db = Database();
@@ -242,9 +249,16 @@ void TPvDrmDataSet::InternalOpen() {
   for (TField* f : Fields()->List()) {
     const int32_t n = f->FieldNo();
     if (n <= 0 || n > columns->Count()) continue;
-    const uint32_t flags = columns->Items(n - 1)->grBit;
+    const TDRMColumnInfo* c = columns->Items(n - 1);
+    const uint32_t flags = c->grBit;
     if ((flags & DRM_COLFLAG_REQUIRED) != 0) f->SetRequired(true);
     if ((flags & DRM_COLFLAG_READONLY) != 0) f->SetReadOnly(true);
+    // A field whose native value is its slot's value reads the slot itself
+    // while browsing (GetFieldData reads no other way then). Not a widened
+    // unsigned column, whose slot is narrower than its field, nor a long
+    // column, whose slot holds only its indicator.
+    if (f->FieldKind() == fkData && !IsBlobColumn(c) && c->RealDataSize >= static_cast<uint32_t>(f->DataSize()))
+      f->SetRecordSlot(static_cast<int32_t>(c->Offset));
   }
   FFirstRecord = true;
   FLastRecord = false;

@@ -30,8 +30,8 @@ std::string TBinaryField::GetAsString() {
 TBytes TBinaryField::GetAsBytes() { return TField::GetAsBytes(); }
 
 Variant TBinaryField::GetAsVariant() {
-  uint8_t* buf = Scratch();
-  if (!GetData(buf)) return Variant::Null();
+  const uint8_t* buf = ReadNative();
+  if (buf == nullptr) return Variant::Null();
   return Variant(TBytes(buf, buf + Size()));
 }
 

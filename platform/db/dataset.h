@@ -231,7 +231,11 @@ class TDataSet : public TComponent {
   TDataSetState SetTempState(TDataSetState Value);
   void RestoreState(TDataSetState Value);
   void SetState(TDataSetState Value);
-  TRecordBuffer ActiveBuffer() const;
+  // Inline: every field read while browsing asks for it.
+  TRecordBuffer ActiveBuffer() const {
+    if (FActiveRecord < 0 || static_cast<size_t>(FActiveRecord) >= FBuffers.size()) return nullptr;
+    return FBuffers[static_cast<size_t>(FActiveRecord)];
+  }
   TRecordBuffer TempBuffer() const;
   TRecordBuffer CalcBuffer() const { return FCalcBuffer; }
   TRecordBuffer Buffers(int32_t Index) const { return FBuffers.at(static_cast<size_t>(Index)); }

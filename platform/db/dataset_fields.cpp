@@ -74,6 +74,7 @@ void TDataSet::BindFields(bool Binding) {
   FBlobFieldCount = 0;
   for (TField* f : FFields->List()) {
     f->SetFieldDef(nullptr);
+    f->SetRecordSlot(-1);  // a dataset that lets fields read their slots sets them after binding
     if (!Binding) {
       f->SetFieldNo(0);
     } else if (f->FieldKind() == fkCalculated || f->FieldKind() == fkLookup) {
@@ -225,11 +226,16 @@ void TDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool T
           double ms = TimeStampToMSecs(ts);
           std::memcpy(Dest, &ms, sizeof ms);
         }
+      } else if (Field->DataType() == ftDate) {
+        // A day number alone: what TimeStampToDateTime composes for it at
+        // midnight, without going through the composition.
+        int32_t day = 0;
+        std::memcpy(&day, Source, sizeof day);
+        const TDateTime v = day >= 1 ? static_cast<TDateTime>(day - DateDelta) : 0;
+        std::memcpy(Dest, &v, sizeof v);
       } else {
         TTimeStamp ts;
-        if (Field->DataType() == ftDate) {
-          std::memcpy(&ts.Date, Source, sizeof ts.Date);
-        } else if (Field->DataType() == ftTime) {
+        if (Field->DataType() == ftTime) {
           std::memcpy(&ts.Time, Source, sizeof ts.Time);
           ts.Date = DateDelta;
         } else {

@@ -16,11 +16,6 @@ constexpr int32_t kDefaultBufferCount = 10;
 
 // ---- the ring -------------------------------------------------------------------------
 
-TRecordBuffer TDataSet::ActiveBuffer() const {
-  if (FActiveRecord < 0 || static_cast<size_t>(FActiveRecord) >= FBuffers.size()) return nullptr;
-  return FBuffers[static_cast<size_t>(FActiveRecord)];
-}
-
 TRecordBuffer TDataSet::TempBuffer() const { return FBuffers.empty() ? nullptr : FBuffers.back(); }
 
 TRecordBuffer TDataSet::AllocRecordBuffer() {
@@ -109,8 +104,13 @@ void TDataSet::ActivateBuffers() {
 }
 
 void TDataSet::ShiftBuffersBackward() {
-  int32_t ring = RingSize();
-  std::rotate(FBuffers.begin(), FBuffers.begin() + 1, FBuffers.begin() + ring + 1);
+  // A forward walk turns the ring once per record: a plain shift of its
+  // few pointers, the first one going to the end.
+  if (FBuffers.empty()) return;
+  const size_t ring = static_cast<size_t>(RingSize());
+  TRecordBuffer first = FBuffers[0];
+  std::copy(FBuffers.begin() + 1, FBuffers.begin() + static_cast<ptrdiff_t>(ring) + 1, FBuffers.begin());
+  FBuffers[ring] = first;
 }
 
 void TDataSet::ShiftBuffersForward() {

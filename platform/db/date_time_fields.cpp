@@ -13,8 +13,8 @@ TDateField::TDateField() { SetDataType(ftDate); }
 TTimeField::TTimeField() { SetDataType(ftTime); }
 
 bool TDateTimeField::GetValue(TDateTime& Value) {
-  uint8_t* buf = Scratch();
-  if (!GetData(buf, false)) return false;
+  const uint8_t* buf = ReadValueForm();
+  if (buf == nullptr) return false;
   std::memcpy(&Value, buf, sizeof(TDateTime));
   return true;
 }

@@ -200,7 +200,10 @@ void TField::Bind(bool Binding) {
   FLookupDataSet->FieldByName(FLookupResultField);
 }
 
-bool TField::GetIsNull() { return !GetData(nullptr); }
+bool TField::GetIsNull() {
+  if (const uint8_t* slot = DirectSlot()) return slot[0] != 1;
+  return !GetData(nullptr);
+}
 
 std::string TField::GetAsString() { AccessError("String"); }
 void TField::SetAsString(const std::string& V) { (void)V; AccessError("String"); }
@@ -223,8 +226,8 @@ void TField::SetAsVariant(const Variant& V) { (void)V; AccessError("Variant"); }
 
 TBytes TField::GetAsBytes() {
   int32_t n = GetDataSize();
-  uint8_t* buf = Scratch();
-  if (!GetData(buf)) return {};
+  const uint8_t* buf = ReadNative();
+  if (buf == nullptr) return {};
   return TBytes(buf, buf + n);
 }
 
@@ -248,6 +251,31 @@ uint8_t* TField::Scratch() {
   if (FScratch.size() < n) FScratch.resize(n);
   std::memset(FScratch.data(), 0, n);
   return FScratch.data();
+}
+
+// Inline: the common path of every read below. Only this file uses it.
+inline const uint8_t* TField::DirectSlot() const {
+  if (FRecordSlot < 0 || FValidating || FDataSet == nullptr) return nullptr;
+  if (FDataSet->State() != dsBrowse || FDataSet->IsEmpty()) return nullptr;
+  TRecordBuffer b = FDataSet->ActiveBuffer();
+  return b != nullptr ? b + FRecordSlot : nullptr;
+}
+
+const uint8_t* TField::ReadNative() {
+  if (const uint8_t* slot = DirectSlot()) return slot[0] == 1 ? slot + 1 : nullptr;
+  uint8_t* buf = Scratch();
+  return GetData(buf) ? buf : nullptr;
+}
+
+const uint8_t* TField::ReadValueForm() {
+  const uint8_t* slot = DirectSlot();
+  if (slot != nullptr && slot[0] != 1) return nullptr;
+  uint8_t* buf = Scratch();
+  if (slot != nullptr) {
+    FDataSet->DataConvert(this, slot + 1, buf, false);
+    return buf;
+  }
+  return GetData(buf, false) ? buf : nullptr;
 }
 
 uint8_t* TField::WriteScratch() {

@@ -179,6 +179,14 @@ class TField : public TComponent {
   void SetFieldNo(int32_t Value) { FFieldNo = Value; }
   void SetOffset(int32_t Value) { FOffset = Value; }
   void SetFieldDef(TFieldDef* Value) { FFieldDef = Value; }
+  // Where the dataset keeps this field's value in its record buffers, for a
+  // dataset that lets the field read it there itself: the byte at Offset is
+  // 1 when a value is present, the native value (at least DataSize bytes)
+  // follows it. Setting it promises that in dsBrowse the dataset's
+  // GetFieldData reads exactly this slot of the active buffer. -1 (the
+  // default, and again after every binding) reads through GetFieldData.
+  void SetRecordSlot(int32_t Offset) { FRecordSlot = Offset; }
+  int32_t RecordSlot() const { return FRecordSlot; }
   virtual void Bind(bool Binding);
   // Drops per-edit state (blob modification marks).
   virtual void FreeBuffers() {}
@@ -214,11 +222,21 @@ class TField : public TComponent {
   // being written still sits in the write scratch.
   uint8_t* Scratch();
   uint8_t* WriteScratch();
+  // The native value for a read, or null when the value is null: the
+  // record slot itself where the field may read it (SetRecordSlot), else
+  // the read scratch filled through GetData. Valid until the next read.
+  const uint8_t* ReadNative();
+  // The value form (GetData with native = false) in the read scratch, or
+  // null when the value is null.
+  const uint8_t* ReadValueForm();
   // Raises "Field '%s' has no dataset" when unbound.
   TDataSet* CheckedDataSet() const;
   // The dataset must be closed to change the field's shape.
   void CheckInactive() const;
   void PropertyChanged(bool LayoutAffected);
+  // The record slot a read may use now, or null when it must go through
+  // the dataset.
+  const uint8_t* DirectSlot() const;
 
   void SetFieldKindDirect(TFieldKind Value) { FFieldKind = Value; }
   void SetSizeDirect(int32_t Value) { FSize = Value; }
@@ -246,6 +264,7 @@ class TField : public TComponent {
   std::string FConstraintErrorMessage;
   std::string FDefaultExpression;
   TDataSet* FLookupDataSet = nullptr;
+  int32_t FRecordSlot = -1;
   std::string FKeyFields;
   std::string FLookupKeyFields;
   std::string FLookupResultField;

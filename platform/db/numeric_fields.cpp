@@ -69,8 +69,8 @@ int64_t TIntegerField::MaxRange() const {
 }
 
 bool TIntegerField::GetValue(int64_t& Value) {
-  uint8_t* buf = Scratch();
-  if (!GetData(buf)) return false;
+  const uint8_t* buf = ReadNative();
+  if (buf == nullptr) return false;
   switch (DataType()) {
     case ftSmallint: Value = Load<int16_t>(buf); break;
     case ftWord: Value = Load<uint16_t>(buf); break;
@@ -191,8 +191,8 @@ void TIntegerField::SetAsVariant(const Variant& V) {
 TFloatField::TFloatField() { SetDataType(ftFloat); }
 
 bool TFloatField::GetDouble(double& Value) {
-  uint8_t* buf = Scratch();
-  if (!GetData(buf)) return false;
+  const uint8_t* buf = ReadNative();
+  if (buf == nullptr) return false;
   Value = Load<double>(buf);
   return true;
 }
@@ -299,8 +299,8 @@ void TFloatField::SetAsVariant(const Variant& V) {
 TCurrencyField::TCurrencyField() { SetDataType(ftCurrency); }
 
 bool TCurrencyField::GetCurrency(Currency& Value) {
-  uint8_t* buf = Scratch();
-  if (!GetData(buf)) return false;
+  const uint8_t* buf = ReadNative();
+  if (buf == nullptr) return false;
   Value = Currency::FromRaw(Load<int64_t>(buf));
   return true;
 }
@@ -388,8 +388,8 @@ void TBCDField::CheckTypeSize(int32_t Value) const {
 }
 
 bool TBCDField::GetValue(Currency& Value) {
-  uint8_t* buf = Scratch();
-  if (!GetData(buf, false)) return false;
+  const uint8_t* buf = ReadValueForm();
+  if (buf == nullptr) return false;
   Value = Currency::FromRaw(Load<int64_t>(buf));
   return true;
 }
@@ -445,8 +445,8 @@ Currency TBCDField::GetAsCurrency() {
 }
 
 TBcd TBCDField::GetAsBCD() {
-  uint8_t* buf = Scratch();
-  if (!GetData(buf, true)) return NullBcd();
+  const uint8_t* buf = ReadNative();
+  if (buf == nullptr) return NullBcd();
   TBcd b;
   std::memcpy(&b, buf, sizeof(TBcd));
   return b;
@@ -525,8 +525,8 @@ void TBooleanField::SetDisplayValues(const std::string& Value) {
 }
 
 bool TBooleanField::GetValue(bool& Value) {
-  uint8_t* buf = Scratch();
-  if (!GetData(buf)) return false;
+  const uint8_t* buf = ReadNative();
+  if (buf == nullptr) return false;
   Value = Load<int16_t>(buf) != 0;
   return true;
 }

@@ -20,8 +20,8 @@ void TStringField::CheckTypeSize(int32_t Value) const {
 }
 
 bool TStringField::GetValue(std::string& Value) {
-  uint8_t* buf = Scratch();
-  if (!GetData(buf)) return false;
+  const uint8_t* buf = ReadNative();
+  if (buf == nullptr) return false;
   const char* p = reinterpret_cast<const char*>(buf);
   Value.assign(p, strnlen(p, static_cast<size_t>(Size())));
   return true;

@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "platform/engine/engine_fixture.h"
 #include "platform/rtl/bcd.h"
 #include "platform/rtl/component.h"
+#include "platform/rtl/datetime.h"
 
 namespace dac {
 namespace {
@@ -251,6 +253,26 @@ TEST_F(DrmMiscTest, DatesTimesAndTimestamps) {
   // The fraction is cut to whole milliseconds, not rounded.
   EXPECT_EQ(Slot<double>(rows[2], "TS"), 730486.0 * kMsPerDay + 999);
   EXPECT_FALSE(Present(rows[2], "DT"));
+}
+
+// Day numbers are counted in integers on the read path; they must be the
+// framework's own count of the same date, across leap-year rules and
+// month ends.
+TEST_F(DrmMiscTest, DateDayNumbersMatchTheFrameworkCount) {
+  const std::vector<std::array<uint16_t, 3>> dates = {
+      {1, 1, 1},     {4, 2, 29},     {99, 12, 31},  {100, 3, 1},   {1600, 2, 29}, {1700, 2, 28},
+      {1700, 3, 1},  {1899, 12, 30}, {1900, 2, 28}, {1900, 3, 1},  {1970, 1, 1},  {2000, 2, 29},
+      {2000, 3, 1},  {2023, 1, 31},  {2023, 4, 30}, {2023, 6, 30}, {2023, 9, 30}, {2023, 11, 30},
+      {2023, 12, 1}, {2100, 2, 28},  {2100, 3, 1},  {9999, 12, 31}};
+  for (const auto& d : dates) ASSERT_EQ(Insert({{"DT", Words({d[0], d[1], d[2]})}}), 0);
+  auto rows = ReadAll();
+  ASSERT_EQ(rows.size(), dates.size());
+  for (size_t i = 0; i < dates.size(); ++i) {
+    SCOPED_TRACE(std::to_string(dates[i][0]) + "-" + std::to_string(dates[i][1]) + "-" + std::to_string(dates[i][2]));
+    ASSERT_TRUE(Present(rows[i], "DT"));
+    EXPECT_EQ(Slot<int32_t>(rows[i], "DT"),
+              static_cast<int32_t>(EncodeDate(dates[i][0], dates[i][1], dates[i][2])) + DateDelta);
+  }
 }
 
 TEST_F(DrmMiscTest, ZeroDatesAndTimestampsReadAsNull) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "db_test_support.h"
@@ -227,6 +228,25 @@ TEST_F(FieldTest, DateAndTimeSlots) {
     EXPECT_STREQ(e.what(), "All: \"31/31/2015\" is not a valid date and time value");
   }
   EXPECT_THROW(F("D")->AsBoolean(), EDatabaseError);
+}
+
+// A date slot reads as the day number composed at midnight; day numbers
+// before day 1 (no calendar date) read as 0.
+TEST_F(FieldTest, DateSlotsReadAsTheirMidnight) {
+  TField* d = F("D");
+  for (int32_t day : {1, 2, 693593, 693594, 693595, 730486, 3652059}) {
+    SCOPED_TRACE(day);
+    TDateTime v = -1;
+    ds->DataConvert(d, &day, &v, false);
+    EXPECT_EQ(v, TimeStampToDateTime(TTimeStamp{0, day}));
+    // The same sign too: 1899-12-30 is +0, not -0.
+    EXPECT_EQ(std::signbit(v), std::signbit(TimeStampToDateTime(TTimeStamp{0, day})));
+  }
+  for (int32_t day : {0, -1, -700000}) {
+    TDateTime v = -1;
+    ds->DataConvert(d, &day, &v, false);
+    EXPECT_EQ(v, 0.0) << day;
+  }
 }
 
 TEST_F(FieldTest, BytesAndBlobs) {
