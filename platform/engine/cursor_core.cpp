@@ -130,10 +130,10 @@ sqlite3_stmt* CachedStmt(Cursor* c, const std::string& sql, int* rc) {
   return c->stmts.emplace(sql, std::move(st)).first->second.get();
 }
 
-int BindAll(sqlite3_stmt* st, const std::vector<Val>& binds) {
+int BindAll(sqlite3_stmt* st, const std::vector<Val>& binds, bool copy) {
   sqlite3_reset(st);
   for (size_t i = 0; i < binds.size(); ++i)
-    if (int rc = BindVal(st, static_cast<int>(i + 1), binds[i]); rc != SQLITE_OK) return rc;
+    if (int rc = BindVal(st, static_cast<int>(i + 1), binds[i], copy); rc != SQLITE_OK) return rc;
   return SQLITE_OK;
 }
 
@@ -301,13 +301,17 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
     if (shaped) RememberSeek(c, forward, fromStart, nullKeys, st, nullTail, binds);
   }
   if (c->live && c->live != st) DropLive(c);
-  if ((rc = BindAll(st, binds)) == SQLITE_OK) rc = sqlite3_step(st);
+  // The statement may stay live, stepping on: it reads its binds in place,
+  // kept by the cursor until the next re-seek binds the next ones.
+  c->seekBinds = std::move(binds);
+  if ((rc = BindAll(st, c->seekBinds, false)) == SQLITE_OK) rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
     TakeRow(c, st, dir);
     c->liveNullTail = nullTail;
     WindowNoteRow(c, st, fromBm, dir, fromStart);
     return 0;
   }
+  if (rc == SQLITE_DONE && !nullTail && !fromStart) RememberEnd(c, fromBm, dir);
   sqlite3_reset(st);
   c->live = nullptr;
   c->rowFromLive = false;
@@ -338,6 +342,7 @@ int32_t FetchNullTail(Cursor* c, int dir) {
     WindowNoteRow(c, st, fromBm, dir, false);
     return 0;
   }
+  if (rc == SQLITE_DONE) RememberEnd(c, fromBm, dir);
   sqlite3_reset(st);
   c->live = nullptr;
   c->rowFromLive = false;
@@ -367,6 +372,7 @@ int32_t Step(Cursor* c, int dir) {
       return 0;
     }
     const bool nullTail = c->liveNullTail;
+    if (rc == SQLITE_DONE && !nullTail) RememberEnd(c, fromBm, dir);
     DropLive(c);
     if (rc == SQLITE_DONE && nullTail) return FetchNullTail(c, dir);
     if (rc == SQLITE_DONE) WindowNoteEnd(c, fromBm, dir);
@@ -374,6 +380,11 @@ int32_t Step(Cursor* c, int dir) {
       return Fail(c->session, DRM_ERR_NO_CURRENT_RECORD,
                   Describe(c) + " has no record " + (dir > 0 ? "after" : "before") + " the current one");
     return FailSql(c->session, c->store, rc, "reading " + Describe(c));
+  }
+  if (EndStillHolds(c, dir)) {
+    DropLive(c);
+    return Fail(c->session, DRM_ERR_NO_CURRENT_RECORD,
+                Describe(c) + " has no record " + (dir > 0 ? "after" : "before") + " the current one");
   }
   return Fetch(c, dir, false);
 }

@@ -49,8 +49,10 @@ void LoadVal(Val& v, sqlite3_stmt* st, int col);
 // cursor; null and `rc` when it cannot be prepared).
 sqlite3_stmt* CachedStmt(Cursor* c, const std::string& sql, int* rc);
 // Resets the statement and binds the values from parameter 1 on. Returns
-// the SQLite result of the first bind that fails, or SQLITE_OK.
-int BindAll(sqlite3_stmt* st, const std::vector<Val>& binds);
+// the SQLite result of the first bind that fails, or SQLITE_OK. Values
+// bound without a copy must stay unchanged until the statement is bound
+// again.
+int BindAll(sqlite3_stmt* st, const std::vector<Val>& binds, bool copy = true);
 // Resets a cached statement when the scope ends, so that it keeps no read
 // snapshot (and no bound copies of values) once it was used.
 class ResetAtEnd {
@@ -115,6 +117,12 @@ bool WindowUsableBeforeWrite(const Cursor* c);
 void WindowAfterPost(Cursor* c, bool wasUsable, bool isNew, int64_t bm);
 void WindowAfterDelete(Cursor* c, bool wasUsable, int64_t bm);
 void WindowDrop(Cursor* c);
+
+// Remembers that a move `dir` from row `fromBm` found no further row. Call
+// while the statement that found none still holds its read transaction.
+void RememberEnd(Cursor* c, int64_t fromBm, int dir);
+// Whether that same move is known to find no row now.
+bool EndStillHolds(Cursor* c, int dir);
 
 // Opens a cursor on a table of database `d`.
 int32_t OpenTable(Engine& e, Session* s, DbHandle* d, const std::string& name, int32_t mode, uint32_t& hTable);

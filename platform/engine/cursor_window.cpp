@@ -1,5 +1,7 @@
-// The row window: rows a cursor read one after the other in its order while
-// its connection held the write lock.
+// What a cursor remembers of its recent moves, so that moving there again
+// costs no statement: the row window (rows a cursor read one after the other
+// in its order while its connection held the write lock), and the end of the
+// visible set it last ran into.
 //
 // Above the engine, a dataset keeps a ring of records around the current
 // one and reads it again after every post, cancel or append: the record
@@ -315,5 +317,45 @@ void WindowAfterDelete(Cursor* c, bool wasUsable, int64_t bm) {
 }
 
 void WindowDrop(Cursor* c) { Clear(c); }
+
+// ---- The end of the visible set --------------------------------------------
+
+namespace {
+
+// SQLite's count of commits by other connections to the file, as the
+// connection's current read transaction sees it (or a new one); -1 when it
+// cannot be read.
+int64_t DataVersion(Store* st) {
+  if (!st->dataVersion) {
+    st->dataVersion = Prepare(st, "PRAGMA data_version");
+    if (!st->dataVersion) return -1;
+  }
+  sqlite3_stmt* q = st->dataVersion.get();
+  const int64_t v = sqlite3_step(q) == SQLITE_ROW ? sqlite3_column_int64(q, 0) : -1;
+  sqlite3_reset(q);
+  return v;
+}
+
+}  // namespace
+
+void RememberEnd(Cursor* c, int64_t fromBm, int dir) {
+  Cursor::EndSeen& e = c->endSeen;
+  e.bm = fromBm;
+  e.dir = dir;
+  e.version = c->store->shared->version;
+  e.txnEnds = c->store->txnEnds;
+  e.visSerial = c->visSerial;
+  e.dataVersion = c->visDirty ? -1 : DataVersion(c->store);
+}
+
+bool EndStillHolds(Cursor* c, int dir) {
+  const Cursor::EndSeen& e = c->endSeen;
+  if (e.dataVersion < 0 || e.dir != dir || e.bm != c->bm || c->state != Cursor::OnRecord || c->visDirty ||
+      e.version != c->store->shared->version || e.txnEnds != c->store->txnEnds || e.visSerial != c->visSerial)
+    return false;
+  // Another connection's commit since then may have added a row beyond:
+  // asking costs a read transaction's start, not a seek.
+  return DataVersion(c->store) == e.dataVersion;
+}
 
 }  // namespace drmengine

@@ -51,6 +51,7 @@ struct Store {
     std::string sql;
   };
   std::vector<DdlEntry> ddlLog;
+  StmtPtr dataVersion;  // PRAGMA data_version, prepared once (ends before `db`)
 };
 
 struct DbHandle {
@@ -195,6 +196,17 @@ struct Cursor {
   std::string scratch;
   Val scratchVal;
   RowWindow window;
+  // A move that found no row beyond `bm` in direction `dir`, and what the
+  // data looked like then: the same move from there again (after a jump
+  // back by bookmark, say) is answered without a seek while nothing changed.
+  struct EndSeen {
+    int64_t bm = 0;
+    int dir = 0;
+    uint64_t version = 0, txnEnds = 0, visSerial = 0;
+    int64_t dataVersion = -1;
+  } endSeen;
+  // Binds of the statement a re-seek left live: it reads them in place.
+  std::vector<Val> seekBinds;
 };
 
 // Rows of a catalog answer, walked like a table.
