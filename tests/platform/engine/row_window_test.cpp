@@ -4,6 +4,8 @@
 // through a second handle goes to two identical tables: one inside a
 // transaction (rows kept in memory), one in autocommit mode (every move a
 // statement). Every status, bookmark and value must agree.
+#include <sqlite3.h>
+
 #include <random>
 
 #include "engine_fixture.h"
@@ -151,6 +153,42 @@ TEST_F(RowWindowTest, RolledBackRowsAreNotServedFromMemory) {
   ASSERT_EQ(RareSetTransact(S, DRM_TRANS_ROLLBACK, "run"), 0);
   EXPECT_EQ(RareMove(S, inTxn.t, DRM_MOVE_FIRST), DRM_ERR_NO_CURRENT_RECORD);
   EXPECT_EQ(RareMove(S, inTxn.t, DRM_MOVE_LAST), DRM_ERR_NO_CURRENT_RECORD);
+}
+
+}  // namespace
+
+namespace {
+
+// The end of the visible set, once run into, is not looked for again after
+// a jump back to the last record, unless another connection committed since:
+// a row it added beyond the end must be found.
+class EndOfSetTest : public EngineTest {};
+
+TEST_F(EndOfSetTest, ARowCommittedElsewhereBeyondTheEndIsFound) {
+  const auto ids = CreateTable("T", {{"N", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32)}});
+  const uint32_t t = Open("T");
+  for (int32_t n = 1; n <= 3; ++n) {
+    ASSERT_EQ(RareInitUpdate(S, t, DRM_INITUPD_NEW), 0);
+    ASSERT_EQ(SetInt32(t, ids[0], n), 0);
+    ASSERT_EQ(RareUpdateRecord(S, t), 0);
+  }
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_LAST), 0);
+  const uint32_t last = Bookmark(t);
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_NEXT), DRM_ERR_NO_CURRENT_RECORD);
+  ASSERT_EQ(RareGotoBookmark(S, t, &last, 4), 0);
+  EXPECT_EQ(RareMove(S, t, DRM_MOVE_NEXT), DRM_ERR_NO_CURRENT_RECORD);  // still the end
+
+  // Another connection, as another process would, adds a row at the end.
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open((dbDir + "/engine.rdb").c_str(), &other), SQLITE_OK);
+  sqlite3_busy_timeout(other, 2000);
+  const std::string insert = "INSERT INTO t1(c" + std::to_string(ids[0]) + ") VALUES(4)";
+  EXPECT_EQ(sqlite3_exec(other, insert.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(other);
+  sqlite3_close(other);
+
+  ASSERT_EQ(RareGotoBookmark(S, t, &last, 4), 0);
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_NEXT), 0);
+  EXPECT_EQ(ReadInt(t, ids[0]), 4);
 }
 
 }  // namespace
