@@ -27,6 +27,8 @@
 #include <cstring>
 #include <utility>
 
+#include "filter/node_class.h"
+
 namespace dac {
 
 struct tCANExpr {
@@ -54,6 +56,19 @@ inline constexpr uint16_t kCompareNodeSize = 10;
 inline constexpr uint16_t kFieldNodeSize = 6;
 inline constexpr uint16_t kConstNodeSize = 8;
 inline constexpr uint16_t kListElemNodeSize = 6;
+
+// The encoded size of a node of that class; 0 for a class that has none.
+inline uint16_t NodeSize(uint8_t NodeClass) {
+  switch (NodeClass) {
+    case nodeUNARY: return kUnaryNodeSize;
+    case nodeBINARY: return kBinaryNodeSize;
+    case nodeCOMPARE: return kCompareNodeSize;
+    case nodeFIELD: return kFieldNodeSize;
+    case nodeCONST: return kConstNodeSize;
+    case nodeLISTELEM: return kListElemNodeSize;
+    default: return 0;
+  }
+}
 
 // Little-endian access to the buffer, whatever the host's byte order and
 // alignment.

@@ -23,18 +23,6 @@ bool IsPlainConstant(const std::string& Value) {
   return !Value.empty() && Value.size() <= kMaxPlainConstant && Value.back() != '*' && Value.back() != '%';
 }
 
-uint16_t NodeSize(uint8_t NodeClass) {
-  switch (NodeClass) {
-    case nodeUNARY: return kUnaryNodeSize;
-    case nodeBINARY: return kBinaryNodeSize;
-    case nodeCOMPARE: return kCompareNodeSize;
-    case nodeFIELD: return kFieldNodeSize;
-    case nodeCONST: return kConstNodeSize;
-    case nodeLISTELEM: return kListElemNodeSize;
-    default: return 0;
-  }
-}
-
 }  // namespace
 
 bool TFilterShapeCache::SplitConstants(const std::string& Text, std::string& Shape,

@@ -44,18 +44,6 @@ TTerms Concat(const TTerms& A, uint8_t Joint, const TTerms& B) {
   return out;
 }
 
-uint16_t NodeSize(uint8_t NodeClass) {
-  switch (NodeClass) {
-    case nodeUNARY: return kUnaryNodeSize;
-    case nodeBINARY: return kBinaryNodeSize;
-    case nodeCOMPARE: return kCompareNodeSize;
-    case nodeFIELD: return kFieldNodeSize;
-    case nodeCONST: return kConstNodeSize;
-    case nodeLISTELEM: return kListElemNodeSize;
-    default: return 0;
-  }
-}
-
 bool IsTextType(TFieldType Type) {
   return Type == ftString || Type == ftMemo || Type == ftFmtMemo || Type == ftFixedChar || Type == ftWideString;
 }

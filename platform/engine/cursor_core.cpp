@@ -308,7 +308,7 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   if (rc == SQLITE_ROW) {
     TakeRow(c, st, dir);
     c->liveNullTail = nullTail;
-    WindowNoteRow(c, st, fromBm, dir, fromStart);
+    if (WindowMayRecord(c)) WindowNoteRow(c, st, fromBm, dir, fromStart);
     return 0;
   }
   if (rc == SQLITE_DONE && !nullTail && !fromStart) RememberEnd(c, fromBm, dir);
@@ -339,7 +339,7 @@ int32_t FetchNullTail(Cursor* c, int dir) {
   if ((rc = BindAll(st, c->visBinds)) == SQLITE_OK) rc = sqlite3_step(st);
   if (rc == SQLITE_ROW) {
     TakeRow(c, st, dir);
-    WindowNoteRow(c, st, fromBm, dir, false);
+    if (WindowMayRecord(c)) WindowNoteRow(c, st, fromBm, dir, false);
     return 0;
   }
   if (rc == SQLITE_DONE) RememberEnd(c, fromBm, dir);
@@ -357,9 +357,11 @@ int32_t Step(Cursor* c, int dir) {
   if (c->state == Cursor::BeforeFirst)
     return dir > 0 ? Fetch(c, 1, true)
                    : Fail(c->session, DRM_ERR_NO_CURRENT_RECORD, Describe(c) + " has no record before the first one");
-  bool answered = false;
-  const int32_t fromWindow = WindowStep(c, dir, answered);
-  if (answered) return fromWindow;
+  if (!c->window.rows.empty()) {
+    bool answered = false;
+    const int32_t fromWindow = WindowStep(c, dir, answered);
+    if (answered) return fromWindow;
+  }
   if (c->live && c->rowFromLive && c->liveDir == dir && c->liveVersion == c->store->shared->version && !c->visDirty) {
     const int64_t fromBm = c->bm;
     int rc = sqlite3_step(c->live);
@@ -368,7 +370,7 @@ int32_t Step(Cursor* c, int dir) {
       sqlite3_stmt* st = c->live;
       TakeRow(c, st, dir);
       c->liveNullTail = nullTail;
-      WindowNoteRow(c, st, fromBm, dir, false);
+      if (WindowMayRecord(c)) WindowNoteRow(c, st, fromBm, dir, false);
       return 0;
     }
     const bool nullTail = c->liveNullTail;

@@ -99,6 +99,9 @@ void RequireKey(Cursor* c);
 // A statement just positioned the cursor on a row, moving `dir` from the
 // row `fromBm` (or from the start): the window records it.
 void WindowNoteRow(Cursor* c, sqlite3_stmt* st, int64_t fromBm, int dir, bool fromStart);
+// Whether a row just read may concern the window: only inside a transaction,
+// or to drop what the window holds (checked inline: it runs per move).
+inline bool WindowMayRecord(const Cursor* c) { return c->store->txnDepth > 0 || !c->window.rows.empty(); }
 // A move `dir` from row `fromBm` found no further row.
 void WindowNoteEnd(Cursor* c, int64_t fromBm, int dir);
 // Moves one row from the window when it knows the answer (`answered`).

@@ -41,8 +41,9 @@ struct StoredValue {
 };
 
 // Returns 1 when the stored value or the buffer size needs the general path.
+// Inlined where it is called: it runs for every column of every record read.
 template <class Source>
-int32_t FastReadValue(const ColumnMeta& col, const Source& value, char* out, uint32_t size, uint32_t* len) {
+[[gnu::always_inline]] inline int32_t FastReadValue(const ColumnMeta& col, const Source& value, char* out, uint32_t size, uint32_t* len) {
   const int type = value.Type();
   if (type == SQLITE_NULL) return DRM_WARN_NULL;
   auto putInt = [&](uint32_t n) -> int32_t {
