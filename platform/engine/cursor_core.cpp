@@ -213,12 +213,17 @@ bool NullPattern(const Cursor* c, uint64_t& mask) {
 }
 
 // The values a re-seek from the current position binds, in the order its
-// text names them: the lead bound on the first segment, then each segment's
+// text names them: the row-value bound on the first two segments when the
+// text has one, the lead bound on the first segment, then each segment's
 // "beyond" and "equal" terms (the last one, the bookmark, only "beyond").
-void SeekBinds(const Cursor* c, std::vector<Val>& binds) {
+void SeekBinds(const Cursor* c, std::vector<Val>& binds, bool prefix) {
   const Val bmv = Val::MakeInt(c->bm);
   const size_t n = c->key.size() + 1;
   auto at = [&](size_t i) -> const Val& { return i < c->key.size() ? c->key[i] : bmv; };
+  if (prefix) {
+    binds.push_back(at(0));
+    binds.push_back(at(1));
+  }
   if (!at(0).IsNull()) binds.push_back(at(0));
   for (size_t i = 0; i < n; ++i) {
     const Val& v = at(i);
@@ -237,15 +242,66 @@ bool SameBinds(const std::vector<Val>& a, const std::vector<Val>& b) {
   return true;
 }
 
-Cursor::SeekShape* FindSeek(Cursor* c, bool forward, bool fromStart, uint64_t nullKeys) {
+Cursor::SeekShape* FindSeek(Cursor* c, bool forward, bool fromStart, uint64_t nullKeys, bool prefix) {
   for (auto& sh : c->seeks)
-    if (sh.forward == forward && sh.fromStart == fromStart && (fromStart || sh.nullKeys == nullKeys) && sh.vis == c->vis)
+    if (sh.forward == forward && sh.fromStart == fromStart && (fromStart || sh.nullKeys == nullKeys) &&
+        sh.prefix == prefix && sh.vis == c->vis)
       return &sh;
   return nullptr;
 }
 
+// A re-seek bounds only the first segment for SQLite to seek on; where that
+// segment repeats a lot (an agency code, a parent number) SQLite would walk
+// every row of the run before reaching the position. The first two segments
+// are then bounded together as a row value, which SQLite seeks on too:
+// "(s0, s1) >= (v0, v1)" going forward, "<=" going back. Both must ascend
+// and both values be known. The bound only ever narrows what the keyset
+// condition already selects, with one exception: going back, rows of the
+// same first value whose second segment is NULL sort before the position
+// but fail the row-value comparison. Such a re-seek asks first whether there
+// are any (`SecondSegmentNulls`) and goes without the bound if so.
+bool PrefixBoundFits(const Cursor* c) {
+  return c->order.size() >= 2 && c->key.size() >= 2 && !c->order[0].desc && !c->order[1].desc &&
+         !c->key[0].IsNull() && !c->key[1].IsNull();
+}
+
+// Whether rows of the current first-segment value have a NULL second
+// segment. The answer holds a read transaction open (the statement is left
+// standing on its one row) so that the re-seek that follows sees the same
+// data; `ResetAtEnd` lets it go. -1 when it cannot be asked.
+int SecondSegmentNulls(Cursor* c, sqlite3_stmt*& probe) {
+  auto segs = PositionSegs(c);
+  int rc = 0;
+  probe = CachedStmt(c,
+                     "SELECT EXISTS(SELECT 1 FROM " + c->meta->SqlName() + " WHERE " + segs[0].expr + " = ? AND " +
+                         SegSql(c, c->order[1].colIndex, false) + " IS NULL)",
+                     &rc);
+  if (!probe) return -1;
+  sqlite3_reset(probe);
+  if (BindVal(probe, 1, c->key[0]) != SQLITE_OK || sqlite3_step(probe) != SQLITE_ROW) return -1;
+  return sqlite3_column_int(probe, 0);
+}
+
+// Lets the probe's read transaction go when the re-seek is done, unless the
+// statement cache finalized the probe in between.
+class ProbeRelease {
+ public:
+  ProbeRelease(const Cursor* c, sqlite3_stmt*& probe, uint64_t generation) noexcept
+      : FCursor(c), FProbe(probe), FGeneration(generation) {}
+  ProbeRelease(const ProbeRelease&) = delete;
+  ProbeRelease& operator=(const ProbeRelease&) = delete;
+  ~ProbeRelease() {
+    if (FProbe && FCursor->stmtGeneration == FGeneration) sqlite3_reset(FProbe);
+  }
+
+ private:
+  const Cursor* FCursor;
+  sqlite3_stmt*& FProbe;
+  uint64_t FGeneration;
+};
+
 // Builds the re-seek text and its binds from scratch.
-std::string SeekSql(Cursor* c, int dir, bool fromStart, std::vector<Val>& binds, bool& nullTail) {
+std::string SeekSql(Cursor* c, int dir, bool fromStart, std::vector<Val>& binds, bool& nullTail, bool prefix) {
   std::string sql = "SELECT " + SelectList(c) + " FROM " + c->meta->SqlName() + " WHERE " + c->vis;
   nullTail = false;
   if (!fromStart) {
@@ -254,9 +310,17 @@ std::string SeekSql(Cursor* c, int dir, bool fromStart, std::vector<Val>& binds,
     for (auto& k : c->key) vals.push_back(&k);
     Val bmv = Val::MakeInt(c->bm);
     vals.push_back(&bmv);
-    std::string lead = LeadBound(segs[0], *vals[0], dir > 0, binds);  // binds in text order
-    if (lead.empty()) lead = UpperLeadBound(segs[0], *vals[0], dir > 0, binds, nullTail);
-    sql += " AND " + lead + Lex(segs, vals, dir > 0, true, binds);
+    // Binds go in text order. The row-value bound comes first: of two
+    // bounds SQLite rates alike it seeks on the one written first.
+    std::string lead;
+    if (prefix) {
+      lead = "(" + segs[0].expr + ", " + segs[1].expr + (dir > 0 ? ") >= (?, ?) AND " : ") <= (?, ?) AND ");
+      binds.push_back(*vals[0]);
+      binds.push_back(*vals[1]);
+    }
+    std::string first = LeadBound(segs[0], *vals[0], dir > 0, binds);
+    if (first.empty()) first = UpperLeadBound(segs[0], *vals[0], dir > 0, binds, nullTail);
+    sql += " AND " + lead + first + Lex(segs, vals, dir > 0, true, binds);
   }
   sql += " ORDER BY " + OrderBy(c, dir > 0);
   return sql;
@@ -265,12 +329,12 @@ std::string SeekSql(Cursor* c, int dir, bool fromStart, std::vector<Val>& binds,
 // Remembers a freshly built shape, but only when binding alone reproduces
 // the binds the full build made.
 void RememberSeek(Cursor* c, bool forward, bool fromStart, uint64_t nullKeys, sqlite3_stmt* st, bool nullTail,
-                  const std::vector<Val>& binds) {
+                  bool prefix, const std::vector<Val>& binds) {
   std::vector<Val> again = c->visBinds;
-  if (!fromStart) SeekBinds(c, again);
+  if (!fromStart) SeekBinds(c, again, prefix);
   if (!SameBinds(again, binds)) return;
   if (c->seeks.size() >= kMaxSeekShapes) c->seeks.clear();
-  c->seeks.push_back({forward, fromStart, nullKeys, c->vis, st, nullTail});
+  c->seeks.push_back({forward, fromStart, nullKeys, c->vis, st, nullTail, prefix});
 }
 
 }  // namespace
@@ -290,15 +354,25 @@ int32_t Fetch(Cursor* c, int dir, bool fromStart) {
   bool nullTail = false;
   sqlite3_stmt* st = nullptr;
   int rc = 0;
-  if (const Cursor::SeekShape* sh = shaped ? FindSeek(c, forward, fromStart, nullKeys) : nullptr) {
+  bool prefix = !fromStart && PrefixBoundFits(c);
+  sqlite3_stmt* probe = nullptr;
+  if (prefix && !forward) prefix = SecondSegmentNulls(c, probe) == 0;
+  // The probe's read transaction lasts until the re-seek has stepped; a
+  // statement cache that overflows meanwhile finalizes the probe itself.
+  const uint64_t generation = c->stmtGeneration;
+  const ProbeRelease releaseProbe(c, probe, generation);
+  if (const Cursor::SeekShape* sh = shaped ? FindSeek(c, forward, fromStart, nullKeys, prefix) : nullptr) {
     st = sh->st;
     nullTail = sh->nullTail;
-    if (!fromStart) SeekBinds(c, binds);
+    if (!fromStart) SeekBinds(c, binds, prefix);
   } else {
-    const std::string sql = SeekSql(c, dir, fromStart, binds, nullTail);
+    const std::string sql = SeekSql(c, dir, fromStart, binds, nullTail, prefix);
     st = CachedStmt(c, sql, &rc);
     if (!st) return FailSql(s, c->store, rc, "reading " + Describe(c));
-    if (shaped) RememberSeek(c, forward, fromStart, nullKeys, st, nullTail, binds);
+    // The cache was emptied to make room: the probe's answer no longer
+    // shares the re-seek's read transaction, so start again.
+    if (probe && c->stmtGeneration != generation) return Fetch(c, dir, fromStart);
+    if (shaped) RememberSeek(c, forward, fromStart, nullKeys, st, nullTail, prefix, binds);
   }
   if (c->live && c->live != st) DropLive(c);
   // The statement may stay live, stepping on: it reads its binds in place,
@@ -438,6 +512,7 @@ void StopReaders(Store* st) {
 
 void CursorResetStatements(Cursor* c) {
   WindowDrop(c);
+  ++c->stmtGeneration;
   c->live = nullptr;  // one of the statements
   c->seeks.clear();   // they point into `stmts`
   c->stmts.clear();

@@ -168,6 +168,7 @@ struct Cursor {
   std::string vis;
   std::vector<Val> visBinds;
   std::map<std::string, StmtPtr> stmts;  // prepared statements by their text
+  uint64_t stmtGeneration = 0;           // bumped whenever `stmts` is emptied
 
   // Re-seek statements by the shape that fixes their text: building the text
   // costs far more than binding, and a walk, a key search or an append
@@ -180,6 +181,7 @@ struct Cursor {
     std::string vis;        // the visible set's condition the text holds
     sqlite3_stmt* st = nullptr;
     bool nullTail = false;
+    bool prefix = false;  // the text bounds the first two segments together
   };
   std::vector<SeekShape> seeks;
 
