@@ -467,12 +467,14 @@ TEST_F(TParseTransformerTest, APlanTransformsABufferOfTheSameShapeAsTheWalkDoes)
     for (int32_t i = 0; i < walked.DRMFilterCount(); ++i) {
       const DRM_FilterStruct& a = planned->pDRMFilters()[i];
       const DRM_FilterStruct& b = walked.pDRMFilters()[i];
-      EXPECT_EQ(a.IsColumn, b.IsColumn);
-      EXPECT_EQ(a.ColumnId, b.ColumnId);
-      EXPECT_EQ(a.CompareCode, b.CompareCode);
-      EXPECT_EQ(a.ExprWithNextTerm, b.ExprWithNextTerm);
-      EXPECT_EQ(a.CompColumnId, b.CompColumnId);
-      ASSERT_EQ(a.ConstLen, b.ConstLen) << c.Second << " term " << i;
+      // The structure is packed: its fields are compared as values, never
+      // bound by reference (which would be misaligned).
+      EXPECT_EQ(+a.IsColumn, +b.IsColumn);
+      EXPECT_EQ(+a.ColumnId, +b.ColumnId);
+      EXPECT_EQ(+a.CompareCode, +b.CompareCode);
+      EXPECT_EQ(+a.ExprWithNextTerm, +b.ExprWithNextTerm);
+      EXPECT_EQ(+a.CompColumnId, +b.CompColumnId);
+      ASSERT_EQ(+a.ConstLen, +b.ConstLen) << c.Second << " term " << i;
       ASSERT_EQ(a.pConst == nullptr, b.pConst == nullptr);
       // The fake converts other values to the number of its conversions.
       const bool text = ds->FieldByName(columns.NameOf(a.ColumnId))->DataType() == ftString;
