@@ -5,26 +5,6 @@
 
 namespace drmengine {
 
-namespace {
-
-// A transaction level is a savepoint that spans the whole transaction, so
-// every statement inside one journals the pages it changes behind the
-// pages that level journalled. SQLite keeps those journals in memory only
-// up to 64 KiB by default and then writes every statement's pages to a
-// temporary file: a few system calls per record written. They stay in
-// memory up to this size instead. SQLite allocates that much at once for
-// every such journal (once per write transaction), so it stays moderate:
-// enough for the pages a transaction of some thousand records changes.
-// The setting is process-wide and must come before SQLite is first used;
-// where the host started SQLite already, it is refused and the default
-// stays.
-constexpr int kJournalInMemoryBytes = 4 << 20;
-[[maybe_unused]] const bool kJournalSpillSet = [] {
-  return sqlite3_config(SQLITE_CONFIG_STMTJRNL_SPILL, kJournalInMemoryBytes) == SQLITE_OK;
-}();
-
-}  // namespace
-
 Engine& TheEngine() {
   // Never destroyed: handles may outlive static teardown.
   static Engine* e = new Engine();
