@@ -135,6 +135,26 @@ void Restart(Cursor* c, Row r, int dir, bool fromStart) {
   c->window.atEnd = fromStart && dir < 0;
 }
 
+// Adds a row the cursor wrote beyond the last row (`back`) or before the
+// first, the row at the other end making room when the window is full.
+void AddAtEdge(RowWindow& w, Row r, bool back) {
+  if (w.rows.size() >= kWindowRows) {
+    if (back) {
+      w.rows.pop_front();
+      w.atStart = false;
+    } else {
+      w.rows.pop_back();
+      w.atEnd = false;
+    }
+  }
+  if (back)
+    w.rows.push_back(std::move(r));
+  else
+    w.rows.push_front(std::move(r));
+  w.pos = back ? w.rows.size() - 1 : 0;
+  w.cur = back ? &w.rows.back() : &w.rows.front();
+}
+
 }  // namespace
 
 void WindowNoteRow(Cursor* c, sqlite3_stmt* st, int64_t fromBm, int dir, bool fromStart) {
@@ -269,32 +289,14 @@ void WindowAfterPost(Cursor* c, bool wasUsable, bool isNew, int64_t bm) {
     Clear(c);  // it landed among the rows, or where is not certain
     return;
   }
-  if (*afterLast > 0) {
-    if (w.atEnd && allVisible && isNew) {
-      if (w.rows.size() >= kWindowRows) {
-        w.rows.pop_front();
-        w.cur = nullptr;
-        w.atStart = false;
-      }
-      w.rows.push_back(std::move(r));
-      w.pos = w.rows.size() - 1;
-      w.cur = &w.rows.back();
-    } else {
+  const bool back = *afterLast > 0;
+  if (back ? w.atEnd : w.atStart) {
+    if (allVisible && isNew)
+      AddAtEdge(w, std::move(r), back);
+    else if (back)
       w.atEnd = false;
-    }
-  } else {
-    if (w.atStart && allVisible && isNew) {
-      if (w.rows.size() >= kWindowRows) {
-        w.rows.pop_back();
-        w.cur = nullptr;
-        w.atEnd = false;
-      }
-      w.rows.push_front(std::move(r));
-      w.pos = 0;
-      w.cur = &w.rows.front();
-    } else {
+    else
       w.atStart = false;
-    }
   }
   Stamp(c);
 }
