@@ -61,6 +61,12 @@ int32_t OpenConnection(Session* s, const std::string& file, Store& st) {
     if (ParseNumber(std::string_view(max), bytes) && bytes > 0) sqlite3_limit(st.db.get(), SQLITE_LIMIT_LENGTH, bytes);
   }
   sqlite3_extended_result_codes(st.db.get(), 1);
+  // Inside a transaction every write statement keeps a journal of the pages
+  // it changes, so that it can be undone alone. SQLite keeps that journal in
+  // memory only up to a small size and then moves it to a temporary file,
+  // where each later write costs several disk writes. Held in memory, it is
+  // emptied when its statement ends, so it stays as small as one statement.
+  sqlite3_exec(st.db.get(), "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr);
   // Rows a cursor keeps in memory are good only within the write
   // transaction they were read in: every end of one is counted.
   sqlite3_commit_hook(

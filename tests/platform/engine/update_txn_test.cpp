@@ -1,4 +1,7 @@
 #include "engine_fixture.h"
+#include <sqlite3.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace enginetest;
 
@@ -147,4 +150,47 @@ TEST_F(UpdateTest, OtherSessionsWaitForACommitThenSeeIt) {
   EXPECT_EQ(RareUpdateRecord(s2, w), 0);  // the pending row is still there
   EXPECT_EQ(Scan(t, cN).size(), 5u);
   RareEndSession(s2);
+}
+
+// A long run of writes in one transaction keeps each statement's journal in
+// memory: nothing goes to temporary files (each later write would cost
+// several disk writes there), and a failing statement is still undone alone.
+// SQLite removes a temporary file as soon as it has opened it, so the
+// folder is watched for files being made.
+TEST_F(UpdateTest, LongTransactionsKeepStatementJournalsInMemory) {
+  auto ids = CreateTable("Wide", {{"N", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32)},
+                                  {"A", DRM_COLTYP(RM_TYPE_ZSTRING, DRM_TYPE_ZSTRING), 20},
+                                  {"B", DRM_COLTYP(RM_TYPE_ZSTRING, DRM_TYPE_ZSTRING), 20}});
+  uint32_t w = Open("Wide");
+  ASSERT_EQ(CreateIndex(w, "U", {"+N"}, DRM_IDXFLAG_UNIQUE | DRM_IDXFLAG_CASE_SENSITIVE), 0);
+  ASSERT_EQ(CreateIndex(w, "IA", {"+A", "+N"}, DRM_IDXFLAG_CASE_SENSITIVE), 0);
+  ASSERT_EQ(CreateIndex(w, "IB", {"+B", "+N"}, DRM_IDXFLAG_CASE_SENSITIVE), 0);
+  auto insert = [&](int n) {
+    if (int32_t r = RareInitUpdate(S, w, DRM_INITUPD_NEW)) return r;
+    SetInt32(w, ids[0], n);
+    SetText(w, ids[1], "a" + std::to_string(n % 30));
+    SetText(w, ids[2], "b" + std::to_string(n % 5000));
+    return RareUpdateRecord(S, w);
+  };
+  const std::string tempDir = MakeTempDir();
+  ASSERT_FALSE(tempDir.empty());
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, tempDir.c_str(), IN_CREATE), 0);
+  sqlite3_temp_directory = sqlite3_mprintf("%s", tempDir.c_str());
+  ASSERT_EQ(RareSetTransact(S, DRM_TRANS_START, "long"), 0);
+  for (int i = 0; i < 4000; ++i) ASSERT_EQ(insert(i * 7919 % 100003), 0) << i;
+  EXPECT_EQ(insert(7919), DRM_ERR_DUPLICATE_KEY);
+  RareCancelUpdate(S, w);
+  ASSERT_EQ(RareSetTransact(S, DRM_TRANS_COMMIT, "long"), 0);
+  char events[4096];
+  const bool tempFilesMade = read(watch, events, sizeof events) > 0;
+  close(watch);
+  sqlite3_free(sqlite3_temp_directory);
+  sqlite3_temp_directory = nullptr;
+  std::filesystem::remove_all(tempDir);
+  EXPECT_FALSE(tempFilesMade);
+  uint32_t n = 0;
+  ASSERT_EQ(RareGetRecordCount(w, &n), 0);
+  EXPECT_EQ(n, 4000u);
 }
