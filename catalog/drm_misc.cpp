@@ -63,6 +63,24 @@ inline void ZeroFrom(uint8_t* value, uint32_t from, uint32_t to) {
   if (from < to) std::memset(value + from, 0, to - from);
 }
 
+// Ends fixed text at its last non-blank byte, zeroing the blanks after it;
+// returns the new length. Fixed text arrives padded to its column's width,
+// often mostly blanks, so whole words of blanks are skipped at a time.
+uint32_t TrimTrailingBlanks(uint8_t* value, uint32_t length) {
+  constexpr uint64_t kBlanks = 0x2020202020202020ull;
+  constexpr uint32_t kWord = sizeof kBlanks;
+  uint32_t end = length;
+  while (end >= kWord) {
+    uint64_t word;
+    std::memcpy(&word, value + end - kWord, kWord);
+    if (word != kBlanks) break;
+    end -= kWord;
+  }
+  while (end > 0 && value[end - 1] == ' ') --end;
+  ZeroFrom(value, end, length);
+  return end;
+}
+
 // Day number (0001-01-01 = 1) of a valid date; false for invalid parts.
 // The same days TryEncodeDate counts, in integers: every date column of
 // every record read comes through here.
@@ -182,9 +200,9 @@ bool ConvertRead(const TDRMColumnInfo* c, uint8_t* value, uint32_t length) {
     }
     case DRM_TYPE_TEXT: {
       // The value area is cbMax + 1 bytes: room for the terminating NUL.
-      uint32_t end = std::min(length, c->BufferMax - 2);
+      const uint32_t end = std::min(length, c->BufferMax - 2);
       value[end] = 0;
-      while (end > 0 && value[end - 1] == ' ') value[--end] = 0;
+      TrimTrailingBlanks(value, end);
       return true;
     }
     case DRM_TYPE_DATE: {

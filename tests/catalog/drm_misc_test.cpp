@@ -102,6 +102,7 @@ class DrmMiscTest : public enginetest::EngineTest {
                             {"BIG", DRM_COLTYP(RM_TYPE_NUMERIC, DRM_TYPE_DECIMAL), 18, 0, nullptr, nullptr, 18, 0},
                             {"ZS", DRM_COLTYP(RM_TYPE_ZSTRING, DRM_TYPE_ZSTRING), 10},
                             {"VB", DRM_COLTYP(RM_TYPE_LVAR, DRM_TYPE_VARBINARY), 6},
+                            {"WIDE", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_TEXT), 20},
                         });
     T = Open("Vals");
     cols = std::make_unique<TDRMColumnInfoCollection>(nullptr);
@@ -226,6 +227,23 @@ TEST_F(DrmMiscTest, FixedTextLosesItsPaddingOtherTextAndBytesStay) {
   EXPECT_EQ(SlotText(rows[2], "TXT"), "a b");  // only trailing blanks go
   EXPECT_TRUE(Present(rows[3], "TXT"));
   EXPECT_EQ(SlotBytes(rows[3], "TXT", 6), Bytes(6, 0));
+}
+
+TEST_F(DrmMiscTest, WideFixedTextLosesExactlyItsTrailingBlanks) {
+  // Blank runs shorter than, equal to and longer than a machine word, at
+  // the end and inside.
+  const std::vector<std::string> texts = {"a", "abcdefgh", "abcdefghijkl", "a        b", "a b      ",
+                                          "", "abcdefghijklmnopqrst", " x"};
+  for (const auto& t : texts) ASSERT_EQ(Insert({{"WIDE", Z(t)}}), 0) << t;
+  auto rows = ReadAll();
+  ASSERT_EQ(rows.size(), texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) {
+    std::string kept = texts[i];
+    while (!kept.empty() && kept.back() == ' ') kept.pop_back();
+    Bytes expected(kept.begin(), kept.end());
+    expected.resize(21, 0);
+    EXPECT_EQ(SlotBytes(rows[i], "WIDE", 21), expected) << "'" << texts[i] << "'";
+  }
 }
 
 TEST_F(DrmMiscTest, DatesTimesAndTimestamps) {
