@@ -327,7 +327,19 @@ namespace {
 // SQLite's count of commits by other connections to the file, as the
 // connection's current read transaction sees it (or a new one); -1 when it
 // cannot be read.
+// The version of the data the connection sees. While a read transaction is
+// open (another cursor's statement keeps one) nothing from outside can come
+// into view, and the pager's own counter answers without a statement; its
+// values are kept apart from the pragma's, so a memo taken one way is never
+// confirmed the other. Outside one, the pragma starts a read transaction,
+// which is what brings other connections' commits into view.
 int64_t DataVersion(Store* st) {
+  constexpr int64_t kInReadTransaction = int64_t{1} << 40;
+  sqlite3* db = st->db.get();
+  if (sqlite3_txn_state(db, "main") != SQLITE_TXN_NONE) {
+    unsigned int v = 0;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &v) == SQLITE_OK) return kInReadTransaction + v;
+  }
   if (!st->dataVersion) {
     st->dataVersion = Prepare(st, "PRAGMA data_version");
     if (!st->dataVersion) return -1;

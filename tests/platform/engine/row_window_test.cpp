@@ -189,6 +189,27 @@ TEST_F(EndOfSetTest, ARowCommittedElsewhereBeyondTheEndIsFound) {
   ASSERT_EQ(RareGotoBookmark(S, t, &last, 4), 0);
   ASSERT_EQ(RareMove(S, t, DRM_MOVE_NEXT), 0);
   EXPECT_EQ(ReadInt(t, ids[0]), 4);
+
+  // The same while another cursor's walk keeps a read transaction open:
+  // the end is remembered within it, and a row committed elsewhere comes
+  // into view once that walk has ended.
+  const uint32_t u = Open("T");
+  ASSERT_EQ(RareMove(S, u, DRM_MOVE_FIRST), 0);
+  ASSERT_EQ(RareMove(S, u, DRM_MOVE_NEXT), 0);
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_NEXT), DRM_ERR_NO_CURRENT_RECORD);
+  const uint32_t fourth = 4;
+  ASSERT_EQ(RareGotoBookmark(S, t, &fourth, 4), 0);
+  EXPECT_EQ(RareMove(S, t, DRM_MOVE_NEXT), DRM_ERR_NO_CURRENT_RECORD);
+  ASSERT_EQ(sqlite3_open((dbDir + "/engine.rdb").c_str(), &other), SQLITE_OK);
+  sqlite3_busy_timeout(other, 2000);
+  const std::string insert5 = "INSERT INTO t1(c" + std::to_string(ids[0]) + ") VALUES(5)";
+  EXPECT_EQ(sqlite3_exec(other, insert5.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(other);
+  sqlite3_close(other);
+  while (RareMove(S, u, DRM_MOVE_NEXT) == 0) {
+  }
+  ASSERT_EQ(RareGotoBookmark(S, t, &fourth, 4), 0);
+  ASSERT_EQ(RareMove(S, t, DRM_MOVE_NEXT), 0);
+  EXPECT_EQ(ReadInt(t, ids[0]), 5);
 }
 
 }  // namespace
