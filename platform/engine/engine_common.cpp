@@ -5,6 +5,15 @@
 
 namespace drmengine {
 
+namespace {
+
+// SQLite counts every allocation under a process-wide lock unless told not
+// to, and the engine reads no such counts. The setting is taken only before
+// SQLite's first use in the process, hence when the library is loaded.
+[[gnu::constructor]] void ConfigureSqlite() { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); }
+
+}  // namespace
+
 Engine& TheEngine() {
   // Never destroyed: handles may outlive static teardown.
   static Engine* e = new Engine();
