@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,21 +25,28 @@ namespace dac {
 
 namespace {
 
-// Whether ASCII Text holds Word (upper case, starting with a blank) with
-// its letters compared without case.
-bool ContainsWordFolded(const std::string& Text, std::string_view Word) {
-  for (size_t at = Text.find(' '); at != std::string::npos && Text.size() - at >= Word.size();
-       at = Text.find(' ', at + 1)) {
-    size_t k = 1;
-    while (k < Word.size()) {
-      char ch = Text[at + k];
-      if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-      if (ch != Word[k]) break;
-      ++k;
+// Which of Words (upper case, each starting and ending with a blank) ASCII
+// Text holds, letters compared without case: bit i for Words[i]. One pass
+// over the blanks of the text serves every word.
+uint32_t WordsFolded(const std::string& Text, std::initializer_list<std::string_view> Words) {
+  uint32_t found = 0;
+  for (size_t at = Text.find(' '); at != std::string::npos; at = Text.find(' ', at + 1)) {
+    uint32_t bit = 1;
+    for (std::string_view word : Words) {
+      size_t k = 1;
+      if (Text.size() - at >= word.size()) {
+        while (k < word.size()) {
+          char ch = Text[at + k];
+          if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+          if (ch != word[k]) break;
+          ++k;
+        }
+      }
+      if (k == word.size()) found |= bit;
+      bit <<= 1;
     }
-    if (k == Word.size()) return true;
   }
-  return false;
+  return found;
 }
 
 // Beyond this nesting the engine's left-to-right term list rarely holds
@@ -117,12 +126,12 @@ std::string TPvDrmDataSet::TextClientSideReason(const std::string& Text) {
   // the copy on each activation.
   const bool ascii = std::all_of(Text.begin(), Text.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
   const std::string upper = ascii ? std::string() : AnsiUpperCase(Text);
-  for (const char* word : {" LIKE ", " IN ", " BETWEEN "}) {
-    const bool found = ascii ? ContainsWordFolded(Text, word) : upper.find(word) != std::string::npos;
-    if (found) {
-      const std::string blanked(word);
-      return "the filter uses" + blanked.substr(0, blanked.size() - 1);
-    }
+  static constexpr std::string_view kWords[] = {" LIKE ", " IN ", " BETWEEN "};
+  const uint32_t inAscii = ascii ? WordsFolded(Text, {kWords[0], kWords[1], kWords[2]}) : 0;
+  for (uint32_t i = 0; i < std::size(kWords); ++i) {
+    const std::string_view word = kWords[i];
+    const bool found = ascii ? (inAscii & (1u << i)) != 0 : upper.find(word) != std::string::npos;
+    if (found) return "the filter uses" + std::string(word.substr(0, word.size() - 1));
   }
   return "";
 }
@@ -144,7 +153,12 @@ std::unique_ptr<TParseTransformer> TPvDrmDataSet::TransformFilter(const std::str
     RefreshFilterColumns();
     if (plan && FFilterPlanColumns == FFilterColumnsGeneration)
       transformer = TParseTransformer::FromPlan(this, this, reused, *plan);
-    if (!transformer) transformer = std::make_unique<TParseTransformer>(this, this, reused);
+    if (transformer) {
+      // A plan reproduces itself: keep it rather than copy it back.
+      FFilterPlan = std::move(plan);
+      return transformer;
+    }
+    transformer = std::make_unique<TParseTransformer>(this, this, reused);
   } else {
     TExprParser parser(this, Text, FilterOptions(), TParserOptions{poExtSyntax});
     FFilterShapes.Remember(this, Text, FilterOptions(), parser);

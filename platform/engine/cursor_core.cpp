@@ -97,24 +97,25 @@ std::vector<LexSeg> PositionSegs(const Cursor* c) {
 // ---- Statements and rows --------------------------------------------------------
 
 void LoadVal(Val& v, sqlite3_stmt* st, int col) {
-  switch (sqlite3_column_type(st, col)) {
+  // One look-up of the column; its value is read as stored (no conversion).
+  sqlite3_value* x = sqlite3_column_value(st, col);
+  switch (sqlite3_value_type(x)) {
     case SQLITE_INTEGER:
       v.kind = Val::Int;
-      v.i = sqlite3_column_int64(st, col);
+      v.i = sqlite3_value_int64(x);
       break;
     case SQLITE_FLOAT:
       v.kind = Val::Real;
-      v.d = sqlite3_column_double(st, col);
+      v.d = sqlite3_value_double(x);
       break;
     case SQLITE_TEXT:
       v.kind = Val::Text;
-      v.s.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
-                 static_cast<size_t>(sqlite3_column_bytes(st, col)));
+      v.s.assign(reinterpret_cast<const char*>(sqlite3_value_text(x)), static_cast<size_t>(sqlite3_value_bytes(x)));
       break;
     case SQLITE_BLOB: {
       v.kind = Val::Blob;
-      const void* p = sqlite3_column_blob(st, col);
-      v.s.assign(p ? static_cast<const char*>(p) : "", static_cast<size_t>(sqlite3_column_bytes(st, col)));
+      const void* p = sqlite3_value_blob(x);
+      v.s.assign(p ? static_cast<const char*>(p) : "", static_cast<size_t>(sqlite3_value_bytes(x)));
       break;
     }
     default: v.kind = Val::Null; break;

@@ -74,11 +74,6 @@ TCollection::~TCollection() {
   }
 }
 
-TCollectionItem* TCollection::Items(int32_t Index) const {
-  if (Index < 0 || Index >= Count()) ListIndexError(Index);
-  return FItems[static_cast<size_t>(Index)];
-}
-
 void TCollection::SetItems(int32_t Index, TCollectionItem* Value) { Items(Index)->Assign(Value); }
 
 TCollectionItem* TCollection::Add() {

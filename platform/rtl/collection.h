@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/rtl/lists.h"
 #include "platform/rtl/object.h"
 
 namespace dac {
@@ -87,7 +88,10 @@ class TCollection : public TPersistent {
   const TCollectionItemClass& GetItemClass() const { return FItemClass; }
   int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
   // EListError "List index (%d) out of bounds" for a bad index.
-  TCollectionItem* Items(int32_t Index) const;
+  TCollectionItem* Items(int32_t Index) const {
+    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    return FItems[static_cast<size_t>(Index)];
+  }
   // Assigns Value to the item at Index.
   void SetItems(int32_t Index, TCollectionItem* Value);
   TPersistent* Owner() { return GetOwner(); }
