@@ -3,7 +3,6 @@
 // holds the engine lock for its duration (see entry.h).
 #pragma once
 
-#include <pthread.h>
 
 #include <atomic>
 #include <deque>
@@ -11,6 +10,7 @@
 #include <optional>
 
 #include "platform/engine/engine_core.h"
+#include "platform/engine/engine_lock.h"
 
 namespace drmengine {
 
@@ -219,49 +219,6 @@ struct ResultCursor {
   std::vector<uint8_t> widths;  // 0 text, 2 or 4 bytes for numbers
   std::vector<std::vector<Val>> rows;
   long pos = -1;
-};
-
-// The engine lock: recursive for the thread that holds it. Every call takes
-// it, and the walk of a table makes several calls per record, so the path
-// without contention is kept short: one owner check, then one atomic
-// exchange to take it and one to let go. The state is 0 free, 1 held, 2 held
-// with threads (possibly) waiting; only a release from 2 wakes a waiter.
-class EngineLock {
- public:
-  void lock() {
-    const pthread_t self = pthread_self();
-    if (FOwner.load(std::memory_order_relaxed) == self) {
-      ++FDepth;
-      return;
-    }
-    Acquire();
-    FOwner.store(self, std::memory_order_relaxed);
-    FDepth = 1;
-  }
-  void unlock() {
-    if (--FDepth > 0) return;
-    FOwner.store(pthread_t{}, std::memory_order_relaxed);
-    if (FState.exchange(0, std::memory_order_release) == 2) FState.notify_one();
-  }
-
- private:
-  void Acquire() {
-    int seen = 0;
-    if (FState.compare_exchange_strong(seen, 1, std::memory_order_acquire)) return;
-    // Contended: mark the lock as waited for, then sleep until it changes.
-    if (seen != 2) seen = FState.exchange(2, std::memory_order_acquire);
-    while (seen != 0) {
-      FState.wait(2, std::memory_order_relaxed);
-      seen = FState.exchange(2, std::memory_order_acquire);
-    }
-  }
-
-  std::atomic<int> FState{0};
-  // Only the holding thread writes its own id here, and it writes "none"
-  // before it lets go, so a thread reads its own id only while it holds
-  // the lock.
-  std::atomic<pthread_t> FOwner{};
-  int FDepth = 0;  // touched only by the holder
 };
 
 struct Engine {
