@@ -29,7 +29,7 @@ namespace drmengine {
 
 class EngineLock {
  public:
-  void lock() {
+  [[gnu::always_inline]] void lock() {
     const pthread_t self = pthread_self();
     if (FHolder.load(std::memory_order_relaxed) == self) {
       ++FDepth;
@@ -46,12 +46,10 @@ class EngineLock {
       }
       LeaveOwnerPath();
     }
-    Acquire();
-    SettleClaim(self);
-    Hold(self, false);
+    LockPlain(self);
   }
 
-  void unlock() {
+  [[gnu::always_inline]] void unlock() {
     if (--FDepth > 0) return;
     FHolder.store(pthread_t{}, std::memory_order_relaxed);
     if (FOwnerPath) {
@@ -59,7 +57,7 @@ class EngineLock {
       LeaveOwnerPath();
       return;
     }
-    if (FState.exchange(0, std::memory_order_release) == 2) FState.notify_one();
+    UnlockPlain();
   }
 
   // Whether the owner's path is in use (for tests).
@@ -67,6 +65,16 @@ class EngineLock {
 
  private:
   enum : int { kUnclaimed = 0, kOwned = 1, kShared = 2 };
+
+  [[gnu::noinline]] void LockPlain(pthread_t self) {
+    Acquire();
+    SettleClaim(self);
+    Hold(self, false);
+  }
+
+  [[gnu::noinline]] void UnlockPlain() {
+    if (FState.exchange(0, std::memory_order_release) == 2) FState.notify_one();
+  }
 
   void Hold(pthread_t self, bool ownerPath) {
     FHolder.store(self, std::memory_order_relaxed);
@@ -76,8 +84,10 @@ class EngineLock {
 
   void LeaveOwnerPath() {
     FOwnerInside.store(0, std::memory_order_release);
-    if (FClaim.load(std::memory_order_relaxed) == kShared) FOwnerInside.notify_all();
+    if (FClaim.load(std::memory_order_relaxed) == kShared) WakeRevoker();
   }
+
+  [[gnu::noinline]] void WakeRevoker() { FOwnerInside.notify_all(); }
 
   // Under the plain lock: the first thread claims the lock, a later one
   // revokes the claim.
