@@ -121,8 +121,8 @@ void WindowAfterPost(Cursor* c, bool wasUsable, bool isNew, int64_t bm);
 void WindowAfterDelete(Cursor* c, bool wasUsable, int64_t bm);
 void WindowDrop(Cursor* c);
 
-// Remembers that a move `dir` from row `fromBm` found no further row. Call
-// while the statement that found none still holds its read transaction.
+// Remembers that a move `dir` from row `fromBm` found no further row, when
+// the read transaction it was found in stays open.
 void RememberEnd(Cursor* c, int64_t fromBm, int dir);
 // Whether that same move is known to find no row now.
 bool EndStillHolds(Cursor* c, int dir);

@@ -324,29 +324,19 @@ void WindowDrop(Cursor* c) { Clear(c); }
 
 namespace {
 
-// SQLite's count of commits by other connections to the file, as the
-// connection's current read transaction sees it (or a new one); -1 when it
-// cannot be read.
-// The version of the data the connection sees. While a read transaction is
-// open (another cursor's statement keeps one) nothing from outside can come
-// into view, and the pager's own counter answers without a statement; its
-// values are kept apart from the pragma's, so a memo taken one way is never
-// confirmed the other. Outside one, the pragma starts a read transaction,
-// which is what brings other connections' commits into view.
-int64_t DataVersion(Store* st) {
-  constexpr int64_t kInReadTransaction = int64_t{1} << 40;
+// The pager's count of changes to the file as the connection's open read
+// transaction sees it; -1 when no read transaction is open. The end of the
+// set is remembered only while one stays open (another cursor's scan or a
+// write transaction keeps it): the snapshot that found no further row is
+// then the one every read still sees, and the count moves once a later
+// snapshot takes in other connections' commits. Once the snapshot is gone,
+// a commit made just after it could not be told from one made before, so
+// the end is looked for again.
+int64_t SnapshotVersion(Store* st) {
   sqlite3* db = st->db.get();
-  if (sqlite3_txn_state(db, "main") != SQLITE_TXN_NONE) {
-    unsigned int v = 0;
-    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &v) == SQLITE_OK) return kInReadTransaction + v;
-  }
-  if (!st->dataVersion) {
-    st->dataVersion = Prepare(st, "PRAGMA data_version");
-    if (!st->dataVersion) return -1;
-  }
-  sqlite3_stmt* q = st->dataVersion.get();
-  const int64_t v = sqlite3_step(q) == SQLITE_ROW ? sqlite3_column_int64(q, 0) : -1;
-  sqlite3_reset(q);
+  if (sqlite3_txn_state(db, "main") == SQLITE_TXN_NONE) return -1;
+  unsigned int v = 0;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &v) != SQLITE_OK) return -1;
   return v;
 }
 
@@ -359,7 +349,7 @@ void RememberEnd(Cursor* c, int64_t fromBm, int dir) {
   e.version = c->store->shared->version;
   e.txnEnds = c->store->txnEnds;
   e.visSerial = c->visSerial;
-  e.dataVersion = c->visDirty ? -1 : DataVersion(c->store);
+  e.dataVersion = c->visDirty ? -1 : SnapshotVersion(c->store);
 }
 
 bool EndStillHolds(Cursor* c, int dir) {
@@ -367,9 +357,7 @@ bool EndStillHolds(Cursor* c, int dir) {
   if (e.dataVersion < 0 || e.dir != dir || e.bm != c->bm || c->state != Cursor::OnRecord || c->visDirty ||
       e.version != c->store->shared->version || e.txnEnds != c->store->txnEnds || e.visSerial != c->visSerial)
     return false;
-  // Another connection's commit since then may have added a row beyond:
-  // asking costs a read transaction's start, not a seek.
-  return DataVersion(c->store) == e.dataVersion;
+  return SnapshotVersion(c->store) == e.dataVersion;
 }
 
 }  // namespace drmengine

@@ -51,7 +51,6 @@ struct Store {
     std::string sql;
   };
   std::vector<DdlEntry> ddlLog;
-  StmtPtr dataVersion;  // PRAGMA data_version, prepared once (ends before `db`)
 };
 
 struct DbHandle {
