@@ -39,8 +39,6 @@ class TParseTransformer {
   // ParseData yields no terms and no remainder. Errors raise here.
   TParseTransformer(TDataSet* DataSet, IFilterColumnSource* Columns, const uint8_t* ParseData);
   ~TParseTransformer();
-  // Adds a term that holds a constant block of its own.
-  void AddTerm(DRM_FilterStruct Term, std::vector<uint8_t> Const);
   TParseTransformer(const TParseTransformer&) = delete;
   TParseTransformer& operator=(const TParseTransformer&) = delete;
 
@@ -97,6 +95,8 @@ class TParseTransformer {
   };
 
  private:
+  // Adds a term that holds a constant block of its own.
+  void AddTerm(DRM_FilterStruct Term, std::vector<uint8_t> Const);
   TResult TransformNode(uint16_t Offset);
   TResult Operand(uint16_t Offset);
   TResult Comparison(uint16_t Offset);

@@ -3,10 +3,8 @@
 // holds the engine lock for its duration (see entry.h).
 #pragma once
 
-
-#include <atomic>
 #include <deque>
-#include <mutex>
+#include <map>
 #include <optional>
 
 #include "platform/engine/engine_core.h"
