@@ -302,7 +302,10 @@ TParseTransformer::TResult TParseTransformer::Comparison(uint16_t Offset) {
           r.DrmFilters.push_back(t);
           return r;
         }
-      } else if (right.StType == rstVariant || right.StType == rstWildCard) {
+      } else if (right.StType == rstVariant || right.StType == rstWildCard || right.StType == rstBit) {
+        // A Boolean constant is a value like any other here ("fHasParentCmp
+        // = 0" on a flag column): the engine compares truth values, so the
+        // term selects what the client would. Only IN lists keep them local.
         const bool partial = right.StType == rstWildCard;
         const uint16_t constNode = ReadCANWord(node + (node[0] == nodeBINARY ? 4 : 8));
         TTerm t = ConstTerm(field, *column, right.v, partial,

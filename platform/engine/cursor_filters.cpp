@@ -37,6 +37,21 @@ std::string BetweenScaledSql(const std::string& x, int code, Val v, std::vector<
   }
 }
 
+// A Boolean column compared with a Boolean constant: the client reads any
+// non-zero byte as true, so the engine compares truth values too. NULL, as
+// for every other compare, matches nothing.
+std::string BooleanCompareSql(const std::string& x, int code, bool value) {
+  const std::string isTrue = "(" + x + " <> 0)", isFalse = "(" + x + " = 0)", known = x + " IS NOT NULL";
+  switch (code) {
+    case DRM_CMP_EQ: return value ? isTrue : isFalse;
+    case DRM_CMP_NE: return value ? isFalse : isTrue;
+    case DRM_CMP_GT: return value ? "0" : isTrue;
+    case DRM_CMP_LT: return value ? isFalse : "0";
+    case DRM_CMP_GE: return value ? isTrue : known;
+    default: return value ? known : isFalse;  // DRM_CMP_LE
+  }
+}
+
 // Column `a` (as SQL `x`) as the value it stands for when compared with
 // column `b`: stored integers of different scales are brought to the finer
 // scale, and to a real when the other side is floating point.
@@ -147,6 +162,10 @@ int32_t TermSql(Cursor* c, const Term& t, std::string& out, std::vector<Val>& bi
       }
       if (between) {
         out += BetweenScaledSql(x, code, std::move(v), binds);
+        return 0;
+      }
+      if (col->Drm() == DRM_TYPE_BOOLEAN && v.kind == Val::Int) {
+        out += BooleanCompareSql(x, code, v.i != 0);
         return 0;
       }
       if (code == DRM_CMP_EQ && !nocase && col->IsText() && LeadsNoCaseIndex(c, col->id)) {

@@ -187,7 +187,6 @@ TEST_F(TParseTransformerTest, AndOrChains) {
 
 TEST_F(TParseTransformerTest, WhatStaysLocal) {
   EXPECT_EQ(Split("Qty + 1 > 5 and Name = 'x'"), "Name='x' | GT(ADD(QTY#6, ftFloat:1), ftFloat:5)");
-  EXPECT_EQ(Split("InactiveAcct = True"), " | EQ(INACTIVEACCT#5, ftBoolean:1)");
   EXPECT_EQ(Split("not (Qty = 1)"), " | NOT(EQ(QTY#6, ftInteger:1))");
   EXPECT_EQ(Split("5 < Qty"), "Qty>5 | ") << "the parser turns a constant left of a field round";
   EXPECT_EQ(Split("Qty - Price < 1"), " | LT(SUB(QTY#6, PRICE#7), ftFloat:1)");
@@ -207,6 +206,7 @@ TEST_F(TParseTransformerTest, InLists) {
   EXPECT_EQ(Split("Qty in (1, 2, 3)"), "Qty=1 OR Qty=2 OR Qty=3 | ");
   EXPECT_EQ(Split("Code in (1, 2)"), " | IN(Code#13, [ftFloat:1, ftFloat:2])");
   EXPECT_EQ(Split("Qty in (1, 2) and Price = 3"), "Price=3 AND Qty=1 OR Qty=2 AND Price=3 | ");
+  EXPECT_EQ(Split("InactiveAcct = True and Qty = 1"), "InactiveAcct=True AND Qty=1 | ");
 }
 
 TEST_F(TParseTransformerTest, ConstantsOfEveryTypeReachTheConversionTyped) {
