@@ -10,6 +10,7 @@
 
 #include "errors/pv_errors.h"
 #include "filter/constraint_collection.h"
+#include "filter/parse_transformer.h"
 #include "platform/db/check_constraints.h"
 #include "platform/desktop/application.h"
 #include "support/message_of.h"
@@ -66,6 +67,11 @@ TEST_F(TPvDataSetSelection, FiltersShowOnlyTheRecordsThatPass) {
   t->SetFiltered(true);
   t->Open();
   EXPECT_EQ(Numbers(t.get()), (std::vector<std::string>{"100", "300"}));
+  // The flag compare is an engine term too: the engine skips subsidiaries
+  // instead of handing each one over to be rejected.
+  ASSERT_NE(t->ParseTransformer(), nullptr);
+  EXPECT_EQ(t->ParseTransformer()->DRMFilterCount(), 2);
+  EXPECT_EQ(t->ParseTransformer()->pLocalFilterParseData(), nullptr);
   EXPECT_EQ(t->RecordCount(), -1);  // a filtered table does not count
   // A new text on a filtered dataset applies at once, from the first record.
   t->Last();
