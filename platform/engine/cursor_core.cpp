@@ -495,9 +495,6 @@ const Val* ReadView(Cursor* c, size_t idx, int32_t& status) {
   return &c->rowCache[idx];
 }
 
-// Reads a column of the row the scan statement stands on straight into the
-// caller's buffer for the common fixed and text types. Returns 1 when the
-
 void RequireKey(Cursor* c) {
   if (c->state != Cursor::BeforeFirst && c->key.size() != c->order.size()) LoadByBm(c, c->bm);
 }
