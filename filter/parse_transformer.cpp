@@ -99,22 +99,18 @@ std::unique_ptr<TParseTransformer> TParseTransformer::FromPlan(TDataSet* DataSet
   t->FLiterals = ParseData + header.iLiteralStart;
   // Everything that could make the plan not fit is checked before the
   // first conversion, so that only the conversions themselves can fail.
-  std::vector<std::pair<TField*, const TFilterColumn*>> targets;
-  targets.reserve(Plan.Uses.size());
   for (const TConstUse& use : Plan.Uses) {
     if (use.ConstNode >= header.iLiteralStart - header.iNodeStart || t->FNodes[use.ConstNode] != nodeCONST ||
-        use.FieldIndex >= DataSet->Fields()->Count())
+        use.FieldIndex >= DataSet->Fields()->Count() || t->ColumnOf(t->FieldAt(use.FieldIndex)) == nullptr)
       return nullptr;
-    TField* field = t->FieldAt(use.FieldIndex);
-    const TFilterColumn* column = t->ColumnOf(field);
-    if (column == nullptr) return nullptr;
-    targets.emplace_back(field, column);
   }
   std::vector<TTerm> converted;
   converted.reserve(Plan.Uses.size());
-  for (size_t i = 0; i < Plan.Uses.size(); ++i) {
-    const TResult value = t->Operand(Plan.Uses[i].ConstNode);
-    converted.push_back(t->ConstTerm(targets[i].first, *targets[i].second, value.v, Plan.Uses[i].Partial, Plan.Uses[i]));
+  t->FUses.reserve(Plan.Uses.size());
+  for (const TConstUse& use : Plan.Uses) {
+    const TResult value = t->Operand(use.ConstNode);
+    TField* field = t->FieldAt(use.FieldIndex);
+    converted.push_back(t->ConstTerm(field, *t->ColumnOf(field), value.v, use.Partial, use));
   }
   t->FDRMFilters.reserve(Plan.Terms.size());
   t->FConstBlocks.reserve(Plan.Terms.size());
@@ -125,9 +121,13 @@ std::unique_ptr<TParseTransformer> TParseTransformer::FromPlan(TDataSet* DataSet
       t->AddTerm(term, {});
       continue;
     }
-    const TTerm& c = converted[static_cast<size_t>(use)];
+    TTerm& c = converted[static_cast<size_t>(use)];
     term.ConstLen = c.Term.ConstLen;
-    t->AddTerm(term, c.Const);
+    // A use can stand in several terms (a distributed AND); the last one
+    // takes its block.
+    const bool lastTerm = std::find(Plan.TermUses.begin() + static_cast<std::ptrdiff_t>(i) + 1, Plan.TermUses.end(),
+                                    use) == Plan.TermUses.end();
+    t->AddTerm(term, lastTerm ? std::move(c.Const) : c.Const);
   }
   t->FTermUses = Plan.TermUses;
   t->FDRMFilterCount = static_cast<int32_t>(t->FDRMFilters.size());
@@ -180,8 +180,11 @@ TParseTransformer::TTerm TParseTransformer::ConstTerm(TField* Field, const TFilt
   t.Term.ColumnId = Column.ColumnId;
   t.Term.ExprWithNextTerm = kJoinNone;
   t.Term.ConstLen = static_cast<uint16_t>(length);
-  t.Const.assign(std::max<size_t>({Column.cbMax, Column.BufferMax, 1}), 0);
-  std::memcpy(t.Const.data(), converted.data(), length);
+  // The converted buffer becomes the term's block: its first `length` bytes,
+  // zeros after them. A filter per master record makes this a hot path.
+  converted.resize(std::max<size_t>({Column.cbMax, Column.BufferMax, 1}), 0);
+  std::fill(converted.begin() + length, converted.end(), uint8_t{0});
+  t.Const = std::move(converted);
   t.Use = static_cast<int32_t>(FUses.size());
   FUses.push_back(Use);
   return t;

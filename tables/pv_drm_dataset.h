@@ -314,6 +314,7 @@ class TPvDrmDataSet : public TPvDataSet, public IPvSessionBoundDataSet, public I
   // While set, SetFieldData copies a field's native bytes here (after a
   // not-null flag byte) instead of writing the record.
   std::vector<uint8_t>* FPutFieldInBufferSrc = nullptr;
+  std::vector<uint8_t> FConstantCapture;  // reused by FilterConstant
   bool FProcessingBlob = false;
   bool FInserting = false;
   bool FEditing = false;

@@ -65,8 +65,11 @@ const TFilterColumn* TPvDrmDataSet::FilterColumn(int32_t FieldNo) const {
 std::vector<uint8_t> TPvDrmDataSet::FilterConstant(TField* Field, const TFilterColumn& Column, const Variant& Value) {
   const TDRMColumnInfo* c = GetColumnCatalog()->Items(Field->FieldNo() - 1);
   // The field converts the value into its native bytes as an assignment
-  // would; SetFieldData hands them here instead of to the record.
-  std::vector<uint8_t> capture(c->RealDataSize + 1, 0);
+  // would; SetFieldData hands them here instead of to the record. The
+  // dataset's own capture buffer is reused unless a capture is under way.
+  std::vector<uint8_t> nested;
+  std::vector<uint8_t>& capture = FPutFieldInBufferSrc == nullptr ? FConstantCapture : nested;
+  capture.assign(c->RealDataSize + 1, 0);
   capture[0] = 1;
   {
     std::vector<uint8_t>* previous = FPutFieldInBufferSrc;
