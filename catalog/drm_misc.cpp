@@ -376,23 +376,28 @@ bool IsColumnNull(TDRMColumnInfoCollection* Columns, const uint8_t* Buffer, int3
 TBcd CurrencyToBcd(Currency Value) {
   const bool negative = Value.Value < 0;
   uint64_t mag = negative ? 0 - static_cast<uint64_t>(Value.Value) : static_cast<uint64_t>(Value.Value);
+  // Trailing zeros of the four decimals are dropped; a whole number has none.
   int places = 4;
-  while (places > 0 && mag % 10 == 0) {
-    mag /= 10;
-    --places;
+  if (mag % 10000 == 0) {
+    mag /= 10000;
+    places = 0;
+  } else {
+    while (mag % 10 == 0) {
+      mag /= 10;
+      --places;
+    }
   }
-  uint8_t digits[20];  // least significant first
-  int count = 0;
-  for (uint64_t m = mag; m != 0; m /= 10) digits[count++] = static_cast<uint8_t>(m % 10);
+  int count = 0;  // digits of mag
+  for (uint64_t m = mag; m != 0; m /= 10) ++count;
   // A fraction keeps its leading zeros (0.0005 is 0005 with 4 places); zero is one digit.
   const int width = std::max(count, std::max(places, 1));
   TBcd bcd;
   bcd.Precision = static_cast<uint8_t>(width);
   bcd.SignSpecialPlaces = static_cast<uint8_t>((negative ? 0x80 : 0) | places);
-  for (int i = 0; i < width; ++i) {
-    const int fromRight = width - 1 - i;
-    const uint8_t nibble = fromRight < count ? digits[fromRight] : 0;
-    bcd.Fraction[i / 2] |= (i % 2 == 0) ? static_cast<uint8_t>(nibble << 4) : nibble;
+  // Digits from the right; the positions left of them stay zero.
+  for (int i = width - 1; mag != 0; --i, mag /= 10) {
+    const auto digit = static_cast<uint8_t>(mag % 10);
+    bcd.Fraction[i / 2] |= (i % 2 == 0) ? static_cast<uint8_t>(digit << 4) : digit;
   }
   return bcd;
 }
