@@ -108,8 +108,22 @@ void WindowNoteEnd(Cursor* c, int64_t fromBm, int dir);
 int32_t WindowStep(Cursor* c, int dir, bool& answered);
 // Goes to the first (dir 1) or last visible row when the window holds it.
 bool WindowEdge(Cursor* c, int dir);
-// Column `idx` of the current row from the window, or null.
-const Val* WindowVal(Cursor* c, size_t idx);
+// Whether the window still shows the visible set: nothing was committed,
+// no transaction ended and the selection is the one it was read under.
+inline bool WindowValid(const Cursor* c) {
+  const RowWindow& w = c->window;
+  return !w.rows.empty() && w.version == c->store->shared->version && w.txnEnds == c->store->txnEnds &&
+         w.visSerial == c->visSerial && !c->visDirty;
+}
+// Column `idx` of the current row from the window, or null. The row the
+// window last moved to is checked inline: the ring's re-reads after a post
+// read every column of about twenty rows that way.
+const Val* WindowSearchVal(Cursor* c, size_t idx);
+inline const Val* WindowVal(Cursor* c, size_t idx) {
+  const RowWindow::Row* cur = c->window.cur;
+  if (cur && cur->bm == c->bm && WindowValid(c)) return &cur->vals[idx];
+  return WindowSearchVal(c, idx);
+}
 // Positions on row `bm` from the window, as LoadByBm does; false when the
 // window cannot tell.
 bool WindowLoad(Cursor* c, int64_t bm);

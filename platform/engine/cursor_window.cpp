@@ -40,11 +40,7 @@ void Stamp(Cursor* c) {
   w.visSerial = c->visSerial;
 }
 
-bool Valid(const Cursor* c) {
-  const RowWindow& w = c->window;
-  return !w.rows.empty() && w.version == c->store->shared->version && w.txnEnds == c->store->txnEnds &&
-         w.visSerial == c->visSerial && !c->visDirty;
-}
+bool Valid(const Cursor* c) { return WindowValid(c); }
 
 // Where the row with bookmark `bm` stands in the window, or -1.
 long Find(Cursor* c, int64_t bm) {
@@ -232,9 +228,7 @@ bool WindowEdge(Cursor* c, int dir) {
   return true;
 }
 
-const Val* WindowVal(Cursor* c, size_t idx) {
-  const RowWindow& w = c->window;
-  if (w.cur && w.cur->bm == c->bm && Valid(c)) return &w.cur->vals[idx];
+const Val* WindowSearchVal(Cursor* c, size_t idx) {
   if (!Valid(c)) return nullptr;
   const long at = Find(c, c->bm);
   return at < 0 ? nullptr : &c->window.rows[static_cast<size_t>(at)].vals[idx];
