@@ -1,6 +1,7 @@
 #include "catalog/drm_misc.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -69,11 +70,18 @@ inline void ZeroFrom(uint8_t* value, uint32_t from, uint32_t to) {
 uint32_t TrimTrailingBlanks(uint8_t* value, uint32_t length) {
   constexpr uint64_t kBlanks = 0x2020202020202020ull;
   constexpr uint32_t kWord = sizeof kBlanks;
+  static_assert(std::endian::native == std::endian::little, "the last bytes of a word are its high bytes");
   uint32_t end = length;
   while (end >= kWord) {
     uint64_t word;
     std::memcpy(&word, value + end - kWord, kWord);
-    if (word != kBlanks) break;
+    if (word != kBlanks) {
+      // The blanks at the end of this word are its zero high bytes once
+      // the blanks are cleared.
+      end -= static_cast<uint32_t>(std::countl_zero(word ^ kBlanks)) / 8;
+      ZeroFrom(value, end, length);
+      return end;
+    }
     end -= kWord;
   }
   while (end > 0 && value[end - 1] == ' ') --end;
