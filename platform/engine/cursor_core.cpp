@@ -466,9 +466,6 @@ int32_t Step(Cursor* c, int dir) {
   return Fetch(c, dir, false);
 }
 
-// The row a read sees: the pending row under the read-view rules, else the
-// stored one. Returns nullptr and a status when there is none.
-
 namespace {
 
 // The failures of ReadView, kept out of its way: it runs for every column
@@ -481,6 +478,8 @@ namespace {
 
 }  // namespace
 
+// The row a read sees: the pending row under the read-view rules, else the
+// stored one. Returns nullptr and a status when there is none.
 const Val* ReadView(Cursor* c, size_t idx, int32_t& status) {
   status = 0;
   if (c->pending) {

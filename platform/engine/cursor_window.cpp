@@ -40,8 +40,6 @@ void Stamp(Cursor* c) {
   w.visSerial = c->visSerial;
 }
 
-bool Valid(const Cursor* c) { return WindowValid(c); }
-
 // Where the row with bookmark `bm` stands in the window, or -1.
 long Find(Cursor* c, int64_t bm) {
   RowWindow& w = c->window;
@@ -159,7 +157,7 @@ void WindowNoteRow(Cursor* c, sqlite3_stmt* st, int64_t fromBm, int dir, bool fr
     if (!w.rows.empty()) Clear(c);
     return;
   }
-  const long from = !fromStart && Valid(c) ? Find(c, fromBm) : -1;
+  const long from = !fromStart && WindowValid(c) ? Find(c, fromBm) : -1;
   const bool extends = from >= 0 && (dir > 0 ? static_cast<size_t>(from) + 1 == w.rows.size() : from == 0);
   if (!extends) {
     Restart(c, ReadRow(c, st, Row{}), dir, fromStart);
@@ -194,7 +192,7 @@ void WindowNoteRow(Cursor* c, sqlite3_stmt* st, int64_t fromBm, int dir, bool fr
 }
 
 void WindowNoteEnd(Cursor* c, int64_t fromBm, int dir) {
-  if (!Valid(c)) return;
+  if (!WindowValid(c)) return;
   RowWindow& w = c->window;
   const long at = Find(c, fromBm);
   if (dir > 0 && at >= 0 && static_cast<size_t>(at) + 1 == w.rows.size()) w.atEnd = true;
@@ -203,7 +201,7 @@ void WindowNoteEnd(Cursor* c, int64_t fromBm, int dir) {
 
 int32_t WindowStep(Cursor* c, int dir, bool& answered) {
   answered = false;
-  if (c->state != Cursor::OnRecord || !Valid(c)) return 0;
+  if (c->state != Cursor::OnRecord || !WindowValid(c)) return 0;
   RowWindow& w = c->window;
   const long at = Find(c, c->bm);
   if (at < 0) return 0;
@@ -221,7 +219,7 @@ int32_t WindowStep(Cursor* c, int dir, bool& answered) {
 }
 
 bool WindowEdge(Cursor* c, int dir) {
-  if (!Valid(c)) return false;
+  if (!WindowValid(c)) return false;
   RowWindow& w = c->window;
   if (dir > 0 ? !w.atStart : !w.atEnd) return false;
   Take(c, dir > 0 ? 0 : w.rows.size() - 1);
@@ -229,13 +227,13 @@ bool WindowEdge(Cursor* c, int dir) {
 }
 
 const Val* WindowSearchVal(Cursor* c, size_t idx) {
-  if (!Valid(c)) return nullptr;
+  if (!WindowValid(c)) return nullptr;
   const long at = Find(c, c->bm);
   return at < 0 ? nullptr : &c->window.rows[static_cast<size_t>(at)].vals[idx];
 }
 
 bool WindowLoad(Cursor* c, int64_t bm) {
-  if (!Valid(c)) return false;
+  if (!WindowValid(c)) return false;
   const long at = Find(c, bm);
   if (at < 0) return false;
   const Row& r = c->window.rows[static_cast<size_t>(at)];
@@ -250,7 +248,7 @@ bool WindowLoad(Cursor* c, int64_t bm) {
   return true;
 }
 
-bool WindowUsableBeforeWrite(const Cursor* c) { return Valid(c); }
+bool WindowUsableBeforeWrite(const Cursor* c) { return WindowValid(c); }
 
 void WindowAfterPost(Cursor* c, bool wasUsable, bool isNew, int64_t bm) {
   RowWindow& w = c->window;
