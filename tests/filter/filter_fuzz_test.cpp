@@ -1,8 +1,9 @@
 // Fuzzing the parser and the evaluator with random and mutated texts,
 // unbalanced brackets, huge literals, deep nesting, NUL bytes and invalid
-// UTF-8. The seed is fixed and the run is bounded in time: it must never
-// crash, a rejected text must raise one of the parser's own messages, and
-// an accepted one must evaluate or raise one of the runtime's exceptions.
+// UTF-8. The seed is fixed (DAC_TEST_SEED picks another) and the run is
+// bounded in time: it must never crash, a rejected text must raise one of
+// the parser's own messages, and an accepted one must evaluate or raise one
+// of the runtime's exceptions.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 
 #include "errors/messages.h"
 #include "filter_test_support.h"
+#include "support/test_seed.h"
 
 namespace dac::filtertest {
 namespace {
@@ -138,7 +140,8 @@ bool IsKnownParseError(std::string Message) {
 class TExprParserFuzz : public ::testing::Test {
  protected:
   TFreePtr<TMemoryDataSet> ds = MakeCompanies();
-  std::mt19937 rng{20150101};
+  const uint32_t seed = testseed::Seed(20150101);
+  std::mt19937 rng{seed};
   int accepted = 0, rejected = 0, evalErrors = 0;
 
   size_t Pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); }
@@ -239,6 +242,7 @@ class TExprParserFuzz : public ::testing::Test {
 };
 
 TEST_F(TExprParserFuzz, RandomAndMutatedTextsRaiseOnlyKnownErrors) {
+  SCOPED_TRACE(testseed::Describe(seed));
   AddRecord(ds.get(), {{"Name", Variant("Smith")},
                        {"Qty", Variant(2)},
                        {"AgyCode", Variant("01")},

@@ -15,6 +15,7 @@
 #include "filter/text_compare.h"
 #include "platform/rtl/scope_guard.h"
 #include "support/table_fixture.h"
+#include "support/test_seed.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ class PushDownDifferential : public tabletest::TableTest {
                                 {"Dec", DRM_COLTYP(RM_TYPE_NUMERIC, DRM_TYPE_DECIMAL), 38, 12, 3},
                                 {"Flag", DRM_COLTYP(RM_TYPE_LOGICAL, DRM_TYPE_BOOLEAN), 1},
                                 {"Day", DRM_COLTYP(RM_TYPE_DATE, DRM_TYPE_DATE), 6}});
-    std::mt19937 random(7);
+    std::mt19937 random(testseed::Seed(7));
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     auto maybe = [&](Bytes b) { return pick(7) == 0 ? std::optional<Bytes>() : std::optional<Bytes>(std::move(b)); };
     std::vector<Row> rows;
@@ -155,7 +156,9 @@ class PushDownDifferential : public tabletest::TableTest {
 
 TEST_F(PushDownDifferential, GeneratedFiltersSelectAlikeOnBothPaths) {
   Mixed();
-  std::mt19937 random(2026);
+  const uint32_t seed = testseed::Seed(2026);
+  SCOPED_TRACE(testseed::Describe(seed));
+  std::mt19937 random(seed);
   const TFilterOptions optionSets[] = {TFilterOptions{}, TFilterOptions{foCaseInsensitive},
                                        TFilterOptions{foNoPartialCompare},
                                        TFilterOptions{foCaseInsensitive, foNoPartialCompare}};
@@ -200,7 +203,9 @@ TEST_F(PushDownDifferential, GeneratedFiltersSelectAlikeOnBothPaths) {
 
 TEST_F(PushDownDifferential, GeneratedLocatesFindAlikeOnBothPaths) {
   Mixed();
-  std::mt19937 random(99);
+  const uint32_t seed = testseed::Seed(99);
+  SCOPED_TRACE(testseed::Describe(seed));
+  std::mt19937 random(seed);
   auto engine = Open(true, {});
   auto client = Open(false, {});
   auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -220,14 +225,24 @@ TEST_F(PushDownDifferential, GeneratedLocatesFindAlikeOnBothPaths) {
         continue;
       }
       switch (c.Kind) {
-        case TColumnKind::Text: values.emplace_back(std::string(kTexts[pick(16)]).substr(0, 1 + static_cast<size_t>(pick(3)))); break;
+        case TColumnKind::Text: {
+          std::string v = std::string(kTexts[pick(16)]).substr(0, 1 + static_cast<size_t>(pick(3)));
+          // As in the filters: a key ending in a blank on fixed-length text
+          // is a documented difference of the two paths.
+          if (std::string(c.Name) == "Code")
+            while (!v.empty() && v.back() == ' ') v.pop_back();
+          values.emplace_back(v);
+          break;
+        }
         case TColumnKind::Number: values.emplace_back(int32_t{pick(4) - 1}); break;
         case TColumnKind::Boolean: values.emplace_back(pick(2) == 1); break;
         case TColumnKind::Date: values.emplace_back(Variant::FromDateTime(EncodeDate(2020, static_cast<uint16_t>(1 + pick(3)), static_cast<uint16_t>(1 + pick(3))))); break;
       }
     }
     const Variant key = values.size() == 1 ? values[0] : VarArrayOf(values);
-    SCOPED_TRACE(fields + " " + std::to_string(options.Contains(loCaseInsensitive)) +
+    std::string shown;
+    for (const Variant& v : values) shown += " [" + (v.IsNull() ? std::string("NULL") : v.AsString()) + "]";
+    SCOPED_TRACE(fields + shown + " ci " + std::to_string(options.Contains(loCaseInsensitive)) + " partial " +
                  std::to_string(options.Contains(loPartialKey)));
     engine->Last();
     client->Last();

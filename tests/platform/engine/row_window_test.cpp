@@ -9,6 +9,7 @@
 #include <random>
 
 #include "engine_fixture.h"
+#include "support/test_seed.h"
 
 using namespace enginetest;
 
@@ -126,7 +127,9 @@ int32_t Apply(const RowWindowTest::Side& side, const Op& op) {
 
 TEST_F(RowWindowTest, MovesReadsAndOwnWritesAgreeWithAutocommitCursor) {
   ASSERT_EQ(RareSetTransact(S, DRM_TRANS_START, "run"), 0);
-  std::mt19937 rng(20261210);
+  const uint32_t seed = testseed::Seed(20261210);
+  SCOPED_TRACE(testseed::Describe(seed));
+  std::mt19937 rng(seed);
   for (int i = 0; i < 4000; ++i) {
     const Op op = RandomOp(rng);
     // Now and then the transaction ends: what was read inside it is not
