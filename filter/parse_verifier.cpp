@@ -535,8 +535,8 @@ TRetStruct TParseVerifier::EvalCompare(const uint8_t* Node) {
   }
   std::string pattern = ValueOf(constant).AsString();
   if (prefix != 0) {
-    text = std::string(TextFirstChars(text, prefix));
     pattern = std::string(TextFirstChars(pattern, prefix));
+    text = std::string(TextHeadFor(text, pattern));
   }
   if (caseInsensitive) {
     text = LocaleLowerCase(text);

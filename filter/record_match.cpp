@@ -20,9 +20,8 @@ bool MatchPrefix(TField* Field, const Variant& Value, bool IgnoreCase) {
   const std::string key = VarToStr(Value);
   if (key.empty()) return false;
   const std::string text = Field->AsString();
-  const size_t keyChars = TextCharCount(key);
-  if (TextCharCount(text) < keyChars) return false;
-  const std::string_view head = TextFirstChars(text, keyChars);
+  const std::string_view head = TextHeadFor(text, key);
+  if (TextCharCount(head) < TextCharCount(key)) return false;
   return IgnoreCase ? LocaleSameText(head, key) : LocaleSameStr(head, key);
 }
 

@@ -219,6 +219,11 @@ std::string_view TextFirstChars(std::string_view S, size_t N) {
   return S.substr(0, i);
 }
 
+std::string_view TextHeadFor(std::string_view Text, std::string_view Key) {
+  if (!IsWellFormedUtf8(Key)) return Text.substr(0, Key.size());
+  return TextFirstChars(Text, TextCharCount(Key));
+}
+
 std::string_view TextCutBytes(std::string_view S, size_t MaxBytes) {
   if (S.size() <= MaxBytes) return S;
   size_t i = 0;

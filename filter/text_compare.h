@@ -41,6 +41,12 @@ std::string LocaleUpperCase(std::string_view S);
 size_t TextCharCount(std::string_view S);
 // The first N characters of S (all of S when it is shorter).
 std::string_view TextFirstChars(std::string_view S, size_t N);
+// The leading part of Text that a prefix compare with Key looks at: as many
+// characters as Key has. When Key is not well-formed UTF-8 (a character
+// cut in two), as many bytes: the engine compares prefixes byte by byte,
+// and only bytes can equal a cut character. Shorter than Key's length
+// when Text is.
+std::string_view TextHeadFor(std::string_view Text, std::string_view Key);
 // At most MaxBytes bytes of S, never ending inside a character.
 std::string_view TextCutBytes(std::string_view S, size_t MaxBytes);
 bool IsWellFormedUtf8(std::string_view S);

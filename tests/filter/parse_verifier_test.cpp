@@ -69,6 +69,13 @@ TEST_F(TParseVerifierTest, PrefixCompares) {
   ds->EmptyDataSet();
   AddRecord(ds.get(), {{"Name", Variant("Sm*")}});
   EXPECT_TRUE(Eval("Name = 'Sm*'", {foNoPartialCompare}));
+  // A prefix that cuts a character in two compares bytes, as the engine's.
+  ds->EmptyDataSet();
+  AddRecord(ds.get(), {{"Name", Variant("\xC3\xA9t\xC3\xA9")}});
+  EXPECT_TRUE(Eval("Name = '\xC3*'"));
+  EXPECT_TRUE(Eval("Name = '\xC3*'", {foCaseInsensitive}));
+  EXPECT_FALSE(Eval("Name <> '\xC3*'"));
+  EXPECT_FALSE(Eval("Name = '\xC4*'"));
 }
 
 TEST_F(TParseVerifierTest, CaseInsensitiveCompares) {

@@ -46,6 +46,12 @@ TEST_F(MatchRecordTest, PartialKeys) {
   EXPECT_FALSE(Match("Name", Variant("smith"), {loCaseInsensitive})) << "without a partial key case counts";
   EXPECT_TRUE(Match("Number", Variant("42"))) << "trailing blanks of the field go";
   EXPECT_FALSE(Match("Number", Variant("42 "), {}));
+  // A key that cuts a character in two compares bytes, as the engine's.
+  ds->EmptyDataSet();
+  AddRecord(ds.get(), {{"Name", Variant("\xC3\xA9t\xC3\xA9")}});
+  EXPECT_TRUE(Match("Name", Variant("\xC3"), {loPartialKey}));
+  EXPECT_TRUE(Match("Name", Variant("\xC3\xA9t\xC3"), {loPartialKey, loCaseInsensitive}));
+  EXPECT_FALSE(Match("Name", Variant("\xC4"), {loPartialKey}));
 }
 
 TEST_F(MatchRecordTest, NullsAndOtherTypes) {

@@ -130,6 +130,9 @@ TEST(TextCharacters, CountCutAndPrefix) {
   EXPECT_EQ(TextCutBytes(grosse, 4), "Gr\xC3\xB6");
   EXPECT_EQ(TextCutBytes(grosse, 3), "Gr") << "never inside a character";
   EXPECT_EQ(TextCutBytes("\xF0\x9F\x98\x80", 3), "");
+  EXPECT_EQ(TextHeadFor(grosse, "xy\xC3\x84"), "Gr\xC3\xB6") << "as many characters as the key";
+  EXPECT_EQ(TextHeadFor(grosse, "Gr\xC3"), "Gr\xC3") << "a key cutting a character: as many bytes";
+  EXPECT_EQ(TextHeadFor("G", "Gr\xC3"), "G");
 }
 
 }  // namespace
