@@ -4,6 +4,7 @@
 #include <random>
 
 #include "engine_fixture.h"
+#include "support/test_seed.h"
 
 using namespace enginetest;
 
@@ -68,10 +69,11 @@ class ReseekTest : public EngineTest {
 };
 
 TEST_F(ReseekTest, CaseSensitiveIndexWithNullsInBothSegments) {
-  Fill(DRM_IDXFLAG_CASE_SENSITIVE, 7);
+  SCOPED_TRACE(testseed::Describe(testseed::Seed(7)));
+  Fill(DRM_IDXFLAG_CASE_SENSITIVE, testseed::Seed(7));
   const auto order = Order();
   ASSERT_EQ(order.size(), 300u);
-  WalkAgainst(order, 11);
+  WalkAgainst(order, testseed::Seed(11));
   // The same with the NULL second segments gone: the bound on both
   // segments then applies going back as well.
   ASSERT_EQ(RareMove(S, t, DRM_MOVE_FIRST), 0);
@@ -87,13 +89,14 @@ TEST_F(ReseekTest, CaseSensitiveIndexWithNullsInBothSegments) {
   }
   const auto fewer = Order();
   ASSERT_LT(fewer.size(), 300u);
-  WalkAgainst(fewer, 13);
+  WalkAgainst(fewer, testseed::Seed(13));
 }
 
 TEST_F(ReseekTest, CaseInsensitiveIndex) {
-  Fill(0, 17);
+  SCOPED_TRACE(testseed::Describe(testseed::Seed(17)));
+  Fill(0, testseed::Seed(17));
   const auto order = Order();
-  WalkAgainst(order, 19);
+  WalkAgainst(order, testseed::Seed(19));
 }
 
 }  // namespace
