@@ -203,6 +203,14 @@ const void* TPvDrmDataSet::ColumnValue(TField* Field, const void* Buffer, uint8_
     PvDatabaseErrorFmt(this, dbmsg::SRangeError, Value, Field->DisplayName(), Low, High);
   };
   switch (DRM_COLTYP_DRM(c->ColTyp)) {
+    case DRM_TYPE_BOOLEAN: {
+      // The slot is a 16-bit truth value and the column keeps one byte: a
+      // true word whose low byte is zero (raw bytes written to the field)
+      // must not arrive as false.
+      const int16_t truth = Load<int16_t>(Buffer) != 0 ? 1 : 0;
+      std::memcpy(Narrow, &truth, sizeof truth);
+      return Narrow;
+    }
     case DRM_TYPE_INT8: {
       // The slot is 16 bits wide; the column keeps one byte.
       const int32_t v = isUnsigned ? int32_t{Load<uint16_t>(Buffer)} : int32_t{Load<int16_t>(Buffer)};

@@ -62,6 +62,32 @@ struct ColDef {
   uint16_t precision = 0, scale = 0;
 };
 
+// A column of every type the layer reads and writes: Boolean, signed and
+// unsigned integers of 1, 2 and 4 bytes, currency, 4- and 8-byte floats, a
+// timestamp, fixed text of 10, date, time, a decimal (10, 2), a
+// NUL-terminated text of 12 and 4 binary bytes.
+inline std::vector<ColDef> AllTypeColumns() {
+  return {
+    {"B", DRM_COLTYP(RM_TYPE_LOGICAL, DRM_TYPE_BOOLEAN), 1},
+    {"I8", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT8), 1},
+    {"U8", DRM_COLTYP(RM_TYPE_UNSIGNED, DRM_TYPE_INT8), 1},
+    {"I16", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT16), 2},
+    {"U16", DRM_COLTYP(RM_TYPE_UNSIGNED, DRM_TYPE_INT16), 2},
+    {"I32", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
+    {"U32", DRM_COLTYP(RM_TYPE_UNSIGNED, DRM_TYPE_INT32), 4},
+    {"CUR", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_CURRENCY), 8},
+    {"F4", DRM_COLTYP(RM_TYPE_FLOAT, DRM_TYPE_FLOAT), 4},
+    {"F8", DRM_COLTYP(RM_TYPE_FLOAT, DRM_TYPE_DOUBLE), 8},
+    {"TS", DRM_COLTYP(RM_TYPE_TIMESTAMP, DRM_TYPE_TIMESTAMP), 8},
+    {"TXT", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_TEXT), 10},
+    {"DT", DRM_COLTYP(RM_TYPE_DATE, DRM_TYPE_DATE), 4},
+    {"TM", DRM_COLTYP(RM_TYPE_TIME, DRM_TYPE_TIME), 4},
+    {"DEC", DRM_COLTYP(RM_TYPE_NUMERIC, DRM_TYPE_DECIMAL), 10, 10, 2},
+    {"ZS", DRM_COLTYP(RM_TYPE_ZSTRING, DRM_TYPE_ZSTRING), 12},
+    {"BIN", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_BINARY), 4},
+  };
+}
+
 // A row: per column (by position) the engine bytes, nullopt for NULL; a
 // shorter row leaves the remaining columns untouched.
 using Row = std::vector<std::optional<Bytes>>;

@@ -37,27 +37,7 @@ class TPvTableEdit : public tabletest::TableTest {
  protected:
   std::vector<uint32_t> ids;
 
-  void CreateAllTypes() {
-    ids = Create("AllTypes", {
-                                 {"B", DRM_COLTYP(RM_TYPE_LOGICAL, DRM_TYPE_BOOLEAN), 1},
-                                 {"I8", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT8), 1},
-                                 {"U8", DRM_COLTYP(RM_TYPE_UNSIGNED, DRM_TYPE_INT8), 1},
-                                 {"I16", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT16), 2},
-                                 {"U16", DRM_COLTYP(RM_TYPE_UNSIGNED, DRM_TYPE_INT16), 2},
-                                 {"I32", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_INT32), 4},
-                                 {"U32", DRM_COLTYP(RM_TYPE_UNSIGNED, DRM_TYPE_INT32), 4},
-                                 {"CUR", DRM_COLTYP(RM_TYPE_INTEGER, DRM_TYPE_CURRENCY), 8},
-                                 {"F4", DRM_COLTYP(RM_TYPE_FLOAT, DRM_TYPE_FLOAT), 4},
-                                 {"F8", DRM_COLTYP(RM_TYPE_FLOAT, DRM_TYPE_DOUBLE), 8},
-                                 {"TS", DRM_COLTYP(RM_TYPE_TIMESTAMP, DRM_TYPE_TIMESTAMP), 8},
-                                 {"TXT", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_TEXT), 10},
-                                 {"DT", DRM_COLTYP(RM_TYPE_DATE, DRM_TYPE_DATE), 4},
-                                 {"TM", DRM_COLTYP(RM_TYPE_TIME, DRM_TYPE_TIME), 4},
-                                 {"DEC", DRM_COLTYP(RM_TYPE_NUMERIC, DRM_TYPE_DECIMAL), 10, 10, 2},
-                                 {"ZS", DRM_COLTYP(RM_TYPE_ZSTRING, DRM_TYPE_ZSTRING), 12},
-                                 {"BIN", DRM_COLTYP(RM_TYPE_STRING, DRM_TYPE_BINARY), 4},
-                             });
-  }
+  void CreateAllTypes() { ids = Create("AllTypes", tabletest::AllTypeColumns()); }
 
   // The engine bytes of column Id in the k-th record (bookmark order) of
   // Table, read through the raw session; nullopt for NULL.
