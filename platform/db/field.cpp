@@ -234,7 +234,7 @@ TBytes TField::GetAsBytes() {
 void TField::SetAsBytes(const TBytes& V) {
   int32_t n = GetDataSize();
   uint8_t* buf = WriteScratch();
-  std::memcpy(buf, V.data(), std::min(V.size(), static_cast<size_t>(n)));
+  if (!V.empty()) std::memcpy(buf, V.data(), std::min(V.size(), static_cast<size_t>(n)));
   SetData(buf);
 }
 

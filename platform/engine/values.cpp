@@ -123,6 +123,7 @@ size_t FixedSize(const ColumnMeta& c) {
 }
 
 size_t TextLen(const char* p, uint32_t len) {
+  if (len == 0) return 0;  // p may be null then
   const void* z = std::memchr(p, 0, len);
   return z ? static_cast<size_t>(static_cast<const char*>(z) - p) : len;
 }
