@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "platform/db/params.h"
 #include "support/message_of.h"
 #include "support/orders_fixture.h"
+#include "support/test_seed.h"
 
 namespace {
 
@@ -148,6 +150,67 @@ TEST_F(TPvTableMaster, ProviderParametersBecomeARange) {
   auto unique = t->PSGetIndexDefs(TIndexOptions{ixUnique});
   ASSERT_EQ(unique->Count(), 1);
   EXPECT_EQ(unique->Items(0)->Name(), "ByQty");
+}
+
+// Generated moves of the master and edits of the detail (records added
+// with the master's key, changed, deleted, or moved to another master):
+// after each, the detail shows what SQLite selects for the master record.
+TEST_F(TPvTableMaster, GeneratedMovesAndDetailEditsKeepTheDetailOnItsMaster) {
+  const uint32_t seed = testseed::Seed(4711);
+  SCOPED_TRACE(testseed::Describe(seed));
+  std::mt19937 random(seed);
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  int32_t nextQty = 10000;
+  std::string done;
+  for (int step = 0; step < 120; ++step) {
+    switch (pick(9)) {
+      case 0: master->First(), done += " first"; break;
+      case 1: master->Last(), done += " last"; break;
+      case 2: master->Next(), done += " next"; break;
+      case 3: master->Prior(), done += " prior"; break;
+      case 4: {
+        const int32_t id = 1 + pick(8);  // 8: no such customer
+        done += " locate " + std::to_string(id);
+        master->Locate("Id", Variant(id), {});
+        break;
+      }
+      case 5: {
+        done += " append";
+        detail->Append();
+        detail->FieldByName("Item")->SetAsString(tabletest::kItems[pick(10)]);
+        detail->FieldByName("Qty")->SetAsInteger(nextQty++);
+        detail->Post();
+        break;
+      }
+      case 6:
+        if (detail->IsEmpty()) break;
+        done += " edit";
+        detail->First();
+        detail->MoveBy(pick(5));
+        detail->Edit();
+        detail->FieldByName("Item")->SetAsString(tabletest::kItems[pick(10)]);
+        detail->Post();
+        break;
+      case 7:
+        if (detail->IsEmpty()) break;
+        done += " delete";
+        detail->Last();
+        detail->Delete();
+        break;
+      default:
+        if (detail->IsEmpty()) break;
+        done += " move away";
+        detail->First();
+        detail->Edit();
+        detail->FieldByName("Cust")->SetAsInteger(1 + pick(7));
+        detail->Post();
+        break;
+    }
+    const int32_t id = master->FieldByName("Id")->AsInteger();
+    const std::vector<int32_t> expected = DetailsOf(id);
+    ASSERT_EQ(Forward(detail.get()), expected) << "master " << id << " after" << done;
+    ASSERT_EQ(detail->RecordCount(), static_cast<int32_t>(expected.size())) << "master " << id << " after" << done;
+  }
 }
 
 }  // namespace
