@@ -136,6 +136,12 @@ TEST_F(DacLocate, BrowseAppliesTheFilter) {
   EXPECT_EQ(Browse(o, out, err), kExitFailed);
   EXPECT_EQ(out.str(), "");
   EXPECT_NE(err.str().find("nothing"), std::string::npos) << err.str();
+  // A filter that fails on each record lets the records through (the layer
+  // shows the failures and goes on): not a success.
+  err.str("");
+  o.Filter = "1 / 0 = 1";
+  EXPECT_EQ(Browse(o, out, err), kExitFailed);
+  EXPECT_NE(err.str().find("failures were shown while the command ran"), std::string::npos) << err.str();
 }
 
 TEST_F(DacLocate, BrowseExplainsWhereTheFilterRuns) {

@@ -1,8 +1,11 @@
 #include "tools/dac/command_support.h"
 
+#include "platform/desktop/application.h"
 #include "tables/pv_table.h"
 
 namespace dactool {
+
+int32_t HandledFailures() { return dac::Application()->HandledExceptionCount(); }
 
 std::vector<std::string> Split(const std::string& Text, char Separator) {
   std::vector<std::string> parts;

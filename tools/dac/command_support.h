@@ -26,12 +26,25 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Failures the application's handler has shown so far: the component layer
+// hands it some failures and goes on (a filter that cannot be evaluated for
+// a record lets the record through).
+int32_t HandledFailures();
+
 // Runs a command body, turning its failure into a message on Err and the
-// exit status: 2 for a usage error, 1 for any other failure.
+// exit status: 2 for a usage error, 1 for any other failure, and 1 as well
+// when the layer showed failures while the command went on, since what it
+// printed is then not what was asked for.
 template <class Body>
 int Guarded(std::ostream& Err, Body&& body) {
+  const int32_t shownBefore = HandledFailures();
   try {
-    return body();
+    const int status = body();
+    const int32_t shown = HandledFailures() - shownBefore;
+    if (status != kExitOk || shown == 0) return status;
+    Err << "dac: " << shown << (shown == 1 ? " failure was" : " failures were")
+        << " shown while the command ran; what it printed is not to be trusted\n";
+    return kExitFailed;
   } catch (const UsageError& e) {
     Err << "dac: " << e.what() << '\n';
     return kExitUsage;
